@@ -1,0 +1,204 @@
+#include "info/file_info.h"
+
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+
+#include "info/text_limit.h"
+#include "info/title.h"
+#include "media/reader.h"
+#include "plugin/module.h"
+
+namespace {
+
+const GUID kAudioMajorType = {0x73647561, 0x0000, 0x0010, {0x80, 0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71}};
+const GUID kWaveFormatExType = {0x05589F81, 0xC356, 0x11CE, {0xBF, 0x01, 0x00, 0xAA, 0x00, 0x55, 0x59, 0x5A}};
+const GUID kPcmSubFormat = {0x00000001, 0x0000, 0x0010, {0x80, 0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71}};
+
+enum { kOutOfMemory = static_cast<HRESULT>(0x8007000E) };
+
+// A UTF-16 text can hold two ANSI bytes a unit; 512 units always fill a tag.
+enum { kTextUnitsConverted = 512 };
+
+template <typename T>
+bool ReadNumber(const BYTE *value, WORD length, T *number) {
+    if (length < sizeof(T)) return false;
+    memcpy(number, value, sizeof(T));
+    return true;
+}
+
+// Numbers give their decimal text; everything else is UTF-16 up to its first
+// zero unit or its end. False when the value is empty or unreadable.
+bool ValueText(WMT_ATTR_DATATYPE type, const BYTE *value, WORD length, char *text, size_t *textLength) {
+    unsigned long long number;
+    WORD word;
+    DWORD dword;
+    switch (type) {
+        case WMT_TYPE_WORD:
+            if (!ReadNumber(value, length, &word)) return false;
+            number = word;
+            break;
+        case WMT_TYPE_DWORD:
+            if (!ReadNumber(value, length, &dword)) return false;
+            number = dword;
+            break;
+        case WMT_TYPE_QWORD:
+            if (!ReadNumber(value, length, &number)) return false;
+            break;
+        default: {
+            WCHAR units[kTextUnitsConverted];
+            int count = 0;
+            for (; count < kTextUnitsConverted && (count + 1) * 2 <= length; ++count) {
+                memcpy(&units[count], value + count * 2, 2);
+                if (units[count] == 0) break;
+            }
+            if (count == 0) return false;
+            int bytes = WideCharToMultiByte(CP_ACP, 0, units, count, text, kTextUnitsConverted * 2, nullptr,
+                                            nullptr);
+            *textLength = bytes > 0 ? static_cast<size_t>(bytes) : 0;
+            return *textLength > 0;
+        }
+    }
+    *textLength = static_cast<size_t>(sprintf(text, "%llu", number));
+    return true;
+}
+
+void StoreText(WMT_ATTR_DATATYPE type, const BYTE *value, WORD length, char *field) {
+    char text[kTextUnitsConverted * 2];
+    size_t textLength;
+    if (ValueText(type, value, length, text, &textLength))  // an empty value keeps the field
+        CopyToField(field, kTagTextSize, text, textLength, IsAnsiLeadByte);
+}
+
+// The format the reader decodes output 0 to, when it is plain PCM.
+void ReadOutputFormat(IWMSyncReader *reader, FileInfo *info) {
+    IWMOutputMediaProps *props = nullptr;
+    if (FAILED(reader->GetOutputProps(0, &props)) || !props) return;
+    DWORD size = 0;
+    if (SUCCEEDED(props->GetMediaType(nullptr, &size)) && size >= sizeof(WM_MEDIA_TYPE)) {
+        WM_MEDIA_TYPE *type = static_cast<WM_MEDIA_TYPE *>(malloc(size));
+        if (type && SUCCEEDED(props->GetMediaType(type, &size)) && type->majortype == kAudioMajorType &&
+            type->formattype == kWaveFormatExType && type->pbFormat && type->cbFormat >= sizeof(WAVEFORMATEX)) {
+            const WAVEFORMATEX *wave = reinterpret_cast<const WAVEFORMATEX *>(type->pbFormat);
+            bool pcm = wave->wFormatTag == WAVE_FORMAT_PCM;
+            if (wave->wFormatTag == WAVE_FORMAT_EXTENSIBLE && type->cbFormat >= sizeof(WAVEFORMATEXTENSIBLE))
+                pcm = reinterpret_cast<const WAVEFORMATEXTENSIBLE *>(wave)->SubFormat == kPcmSubFormat;
+            if (pcm && wave->nSamplesPerSec && wave->nChannels && wave->wBitsPerSample) {
+                info->sampleRate = static_cast<int32_t>(wave->nSamplesPerSec);
+                info->channels = wave->nChannels;
+                info->bitsPerSample = wave->wBitsPerSample;
+            }
+        }
+        free(type);
+    }
+    props->Release();
+}
+
+// Reads every file-level attribute the runtime lists, in its order.
+void ReadAttributes(InputModule *module, FileInfo *info, TagSet *tags) {
+    WORD count = 0;
+    WORD stream = 0;
+    module->lastStatus = module->headerInfo->GetAttributeCount(stream, &count);
+    if (FAILED(module->lastStatus)) count = 0;
+
+    for (WORD index = 0; index < count; ++index) {
+        WORD nameLength = 0, valueLength = 0;
+        WMT_ATTR_DATATYPE type;
+        stream = 0;
+        module->lastStatus = module->headerInfo->GetAttributeByIndex(index, &stream, nullptr, &nameLength,
+                                                                    &type, nullptr, &valueLength);
+        if (FAILED(module->lastStatus) || nameLength == 0) continue;
+
+        WCHAR *name = static_cast<WCHAR *>(malloc(nameLength * sizeof(WCHAR)));
+        BYTE *value = static_cast<BYTE *>(malloc(valueLength ? valueLength : 1));
+        if (!name || !value) {
+            free(name);
+            free(value);
+            module->lastStatus = kOutOfMemory;
+            return;
+        }
+        WORD nameRoom = nameLength, valueRoom = valueLength;
+        stream = 0;
+        module->lastStatus = module->headerInfo->GetAttributeByIndex(index, &stream, name, &nameRoom, &type,
+                                                                    value, &valueRoom);
+        // The runtime may report less than it first said, never trust more.
+        if (SUCCEEDED(module->lastStatus) && nameRoom <= nameLength && valueRoom <= valueLength) {
+            name[nameLength - 1] = 0;
+            StoreAttribute(name, type, value, valueRoom, info, tags);
+        }
+        free(name);
+        free(value);
+    }
+}
+
+void ReleaseQueryReader(InputModule *module, ReaderHold *hold) {
+    if (module->headerInfo) module->headerInfo->Release();
+    module->headerInfo = nullptr;
+    CloseReader(hold);
+    module->reader = nullptr;
+}
+
+}  // namespace
+
+void StoreAttribute(const WCHAR *name, WMT_ATTR_DATATYPE type, const BYTE *value, WORD length, FileInfo *info,
+                    TagSet *tags) {
+    unsigned long long duration;
+    DWORD number;
+    if (!wcscmp(name, L"Duration")) {
+        if (ReadNumber(value, length, &duration)) info->durationMs = static_cast<uint32_t>(duration / 10000);
+    } else if (!wcscmp(name, L"Bitrate")) {
+        if (ReadNumber(value, length, &number)) info->bitrate = number;
+    } else if (!wcscmp(name, L"FileSize")) {
+        if (ReadNumber(value, length, &number)) info->fileSize = number;
+    } else if (!wcscmp(name, L"Title")) {
+        StoreText(type, value, length, tags->title);
+    } else if (!wcscmp(name, L"Author") || !wcscmp(name, L"WM/Composer")) {
+        StoreText(type, value, length, tags->artist);
+    } else if (!wcscmp(name, L"WM/Genre")) {
+        StoreText(type, value, length, tags->genre);
+    } else if (!wcscmp(name, L"WM/AlbumTitle")) {
+        StoreText(type, value, length, tags->album);
+    } else if (!wcscmp(name, L"WM/Year")) {
+        StoreText(type, value, length, tags->date);
+    } else if (!wcscmp(name, L"WM/TrackNumber")) {
+        StoreText(type, value, length, tags->trackNumber);
+    }
+}
+
+int32_t VIVU_CDECL GetFileInfo(InputModule *module, const char *fileName, int32_t, FileInfo *info) {
+    TagSet tags;
+    memset(&tags, 0, sizeof(tags));
+    module->reader = nullptr;
+    module->headerInfo = nullptr;
+
+    int32_t sampleRate = kDefaultSampleRate, channels = kDefaultChannels, bitsPerSample = kDefaultBitsPerSample;
+    ReaderHold hold;
+    OpenReader(fileName, &hold, &module->lastStatus);
+    module->reader = hold.reader;
+    if (module->reader) {
+        module->lastStatus = module->reader->QueryInterface(kHeaderInfoId, reinterpret_cast<void **>(&module->headerInfo));
+        if (FAILED(module->lastStatus)) module->headerInfo = nullptr;
+        if (module->headerInfo) ReadAttributes(module, info, &tags);
+        FileInfo format;
+        format.sampleRate = 0;
+        ReadOutputFormat(module->reader, &format);
+        if (format.sampleRate) {
+            sampleRate = format.sampleRate;
+            channels = format.channels;
+            bitsPerSample = format.bitsPerSample;
+        }
+    }
+    // Nothing uses the reader after the query, and keeping it would keep
+    // the user's file open.
+    ReleaseQueryReader(module, &hold);
+
+    info->seekable = 1;
+    info->reserved = 0;
+    info->sampleRate = sampleRate;
+    info->channels = channels;
+    info->bitsPerSample = bitsPerSample;
+
+    char title[256];
+    if (BuildTitle(module->settings, tags, title)) strcpy(info->title, title);
+    return 1;
+}

@@ -1,0 +1,17 @@
+// The file-information query (module entry 2) and its attribute reading.
+#pragma once
+
+#include <windows.h>
+#include <wmsdkidl.h>
+
+#include "info/tag_set.h"
+#include "plugin/abi.h"
+
+// The audio format the player is told to expect when the runtime gives none.
+enum { kDefaultSampleRate = 44100, kDefaultChannels = 2, kDefaultBitsPerSample = 16 };
+
+// Stores one header attribute into info or tags when its name is one the
+// module knows (compared exactly, letter case included). Numbers shorter
+// than their type are skipped; texts are bounded by the value's length.
+void StoreAttribute(const WCHAR *name, WMT_ATTR_DATATYPE type, const BYTE *value, WORD length,
+                    FileInfo *info, TagSet *tags);

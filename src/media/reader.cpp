@@ -1,0 +1,65 @@
+#include "media/reader.h"
+
+const GUID kHeaderInfoId = {0x96406BDA, 0x2B2B, 0x11D3, {0xB3, 0x6B, 0x00, 0xC0, 0x4F, 0x61, 0x08, 0xFF}};
+
+namespace {
+
+enum { kNameUnits = 1024 };
+
+typedef HRESULT(WINAPI *CreateSyncReaderFn)(IUnknown *certificate, DWORD rights, IWMSyncReader **reader);
+
+// Looked up once; a missing runtime stays missing for the process's life.
+CreateSyncReaderFn RuntimeFactory() {
+    static CreateSyncReaderFn factory;
+    static bool searched;
+    if (!searched) {
+        HMODULE runtime = LoadLibraryA("WMVCore.DLL");
+        if (runtime)
+            factory = reinterpret_cast<CreateSyncReaderFn>(
+                reinterpret_cast<void *>(GetProcAddress(runtime, "WMCreateSyncReader")));
+        searched = true;
+    }
+    return factory;
+}
+
+}  // namespace
+
+void OpenReader(const char *fileName, ReaderHold *hold, HRESULT *lastStatus) {
+    hold->reader = nullptr;
+    hold->comInitialized = false;
+
+    WCHAR wideName[kNameUnits];
+    if (!fileName || MultiByteToWideChar(CP_ACP, 0, fileName, -1, wideName, kNameUnits) == 0) {
+        *lastStatus = HRESULT_FROM_WIN32(ERROR_FILENAME_EXCED_RANGE);
+        return;
+    }
+
+    *lastStatus = CoInitialize(nullptr);
+    hold->comInitialized = SUCCEEDED(*lastStatus);
+
+    CreateSyncReaderFn create = RuntimeFactory();
+    if (!create) {
+        *lastStatus = HRESULT_FROM_WIN32(ERROR_MOD_NOT_FOUND);
+        return;
+    }
+    *lastStatus = create(nullptr, WMT_RIGHT_PLAYBACK, &hold->reader);
+    if (FAILED(*lastStatus)) {
+        hold->reader = nullptr;
+        return;
+    }
+    // Not examined: a file that did not open shows itself later as a stream
+    // without samples or a file without attributes.
+    *lastStatus = hold->reader->Open(wideName);
+}
+
+void CloseReader(ReaderHold *hold) {
+    if (hold->reader) {
+        hold->reader->Close();
+        hold->reader->Release();
+        hold->reader = nullptr;
+    }
+    if (hold->comInitialized) {
+        CoUninitialize();
+        hold->comInitialized = false;
+    }
+}

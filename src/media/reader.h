@@ -1,0 +1,28 @@
+// Opening and closing a synchronous reader of the media runtime.
+//
+// The runtime (WMVCore.DLL) is loaded at first use, not imported, so the
+// plug-in still loads where the runtime is missing: there every open just
+// yields no reader, and streams and queries behave as for a file that did
+// not open.
+#pragma once
+
+#include <windows.h>
+#include <wmsdkidl.h>
+
+// A reader and what its owner must undo when done with it.
+struct ReaderHold {
+    IWMSyncReader *reader;  // null when none could be made
+    bool comInitialized;    // CoInitialize succeeded and wants its CoUninitialize
+};
+
+// Converts fileName (ANSI code page) to UTF-16, initialises COM on this
+// thread, creates a reader and opens the file. *lastStatus ends holding the
+// status of the last step taken. A name that does not fit 1024 UTF-16 units
+// or does not convert is never opened, and gives no reader.
+void OpenReader(const char *fileName, ReaderHold *hold, HRESULT *lastStatus);
+
+// Closes the file, releases the reader and balances COM; leaves hold empty.
+void CloseReader(ReaderHold *hold);
+
+// The interface id of the reader's header view, IWMHeaderInfo.
+extern const GUID kHeaderInfoId;

@@ -1,0 +1,40 @@
+#include "plugin/module.h"
+
+#include <stdlib.h>
+
+#include "media/decode_stream.h"
+#include "plugin/file_name.h"
+
+namespace {
+
+const char kDescription[] = "DOR Odiride v0.5";
+// One description/pattern pair, laid out as the common file dialogs want it.
+const char kFilterText[] = "WMA data\0*.WMA\0";
+
+const char *VIVU_CDECL GetDescription(void) { return kDescription; }
+
+const char *VIVU_CDECL GetFilterText(void) { return kFilterText; }
+
+void VIVU_CDECL DoNothing(void) {}
+
+int32_t VIVU_CDECL CanHandle(InputModule *, const char *fileName) { return IsPlayableName(fileName) ? 1 : 0; }
+
+// Streams are independent objects and stay usable after this.
+void VIVU_CDECL Release(InputModule *module) { free(module); }
+
+const ModuleOps kModuleOps = {
+    GetDescription, OpenStream, GetFileInfo, DoNothing, CanHandle,
+    GetFilterText,  Configure,  ShowAbout,   Release,
+};
+
+}  // namespace
+
+InputModule *VIVU_CDECL Velmor_GetInputModule2(HINSTANCE instance, HWND parentWindow) {
+    InputModule *module = static_cast<InputModule *>(calloc(1, sizeof(InputModule)));
+    if (!module) return nullptr;
+    module->ops = &kModuleOps;
+    module->instance = instance;
+    module->parentWindow = parentWindow;
+    LoadSettings(&module->settings);
+    return module;
+}
