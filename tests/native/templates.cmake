@@ -1,0 +1,1 @@
+# Native checks of the title templates.

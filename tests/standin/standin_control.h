@@ -1,0 +1,87 @@
+// Control API of the scripted stand-in media runtime (tests/standin, built as
+// wmvcore.dll). A test program links the stand-in's import library, scripts
+// files here, then drives the plug-in, which loads the same wmvcore.dll at
+// run time and meets the scripted files; afterwards the test reads back what
+// the plug-in did.
+//
+// All names are plain C exports; every call is cheap and thread-unsafe (the
+// plug-in is single-threaded per object).
+#pragma once
+
+#include <stdint.h>
+#include <wchar.h>
+
+#ifdef VIVU_STANDIN_BUILD
+#define STANDIN_API extern "C" __declspec(dllexport)
+#else
+#define STANDIN_API extern "C" __declspec(dllimport)
+#endif
+
+// Forgets every scripted file, failure and record; live-object counts stay
+// (they count objects the plug-in still holds).
+STANDIN_API void Standin_Reset(void);
+
+// Scripts a file: Open succeeds for exactly this UTF-16 name. Returns its id.
+STANDIN_API int Standin_DefineFile(const wchar_t *name);
+
+// Appends a decoded sample of `size` bytes to file `id`. Its bytes follow
+// Standin_SampleByte(sampleIndex, offset), so a test can check every byte
+// it receives. Samples are numbered from 0 in the order added.
+STANDIN_API void Standin_AddSample(int id, uint32_t size);
+STANDIN_API uint8_t Standin_SampleByte(uint32_t sampleIndex, uint32_t offset);
+
+// Appends a file-level header attribute, returned by GetAttributeByIndex in
+// the order added. `name` is sent with its terminator counted in the name
+// length; `type` is a WMT_ATTR_DATATYPE value; the value bytes are copied.
+STANDIN_API void Standin_AddAttribute(int id, const wchar_t *name, int type, const void *value,
+                                      uint16_t length);
+// Like Standin_AddAttribute, but the name is sent as `nameUnits` raw units
+// (no terminator is added), for names without one.
+STANDIN_API void Standin_AddRawAttribute(int id, const wchar_t *name, uint16_t nameUnits, int type,
+                                         const void *value, uint16_t length);
+
+// The PCM format output 0 reports (GetOutputProps/GetMediaType). Files
+// report 44100/2/16 PCM until this is called; formatTag 0 makes
+// GetOutputProps fail.
+STANDIN_API void Standin_SetOutputFormat(int id, uint16_t formatTag, uint32_t sampleRate, uint16_t channels,
+                                         uint16_t bitsPerSample);
+
+// Failure switches: each makes the named runtime call return E_FAIL.
+enum StandinFailure {
+    kFailCreate = 1 << 0,             // WMCreateSyncReader
+    kFailOpen = 1 << 1,               // IWMSyncReader::Open (even for scripted files)
+    kFailQueryHeaderInfo = 1 << 2,    // QueryInterface for IWMHeaderInfo
+    kFailGetAttributeCount = 1 << 3,
+    kFailGetAttributeByIndex = 1 << 4,  // the second call, the one with buffers
+    kFailGetBufferAndLength = 1 << 5,   // see Standin_FailBufferOf for one sample only
+    kFailSetRange = 1 << 6,
+    kFailGetNextSample = 1 << 7,
+};
+STANDIN_API void Standin_SetFailures(uint32_t failures);
+// Makes GetBufferAndLength fail for the sample with this index only (-1: none).
+STANDIN_API void Standin_FailBufferOf(int sampleIndex);
+
+// SetRange moves the next sample to the first one whose start time (samples
+// are 10 ms = 100,000 units apart, sample i starting at i * 100,000) is at
+// or after the requested start.
+
+// What the plug-in did.
+struct StandinRecord {
+    int readersCreated;      // WMCreateSyncReader calls that gave a reader
+    int readersAlive;        // readers not yet released to a reference count of 0
+    int buffersAlive;        // samples handed out and not yet released
+    int opens;               // IWMSyncReader::Open calls
+    int closes;              // IWMSyncReader::Close calls
+    uint32_t lastRights;     // rights passed to WMCreateSyncReader
+    int lastCertificateNull; // 1 when the certificate was null
+    wchar_t lastOpenName[2048]; // name of the latest Open (cut at 2047 units)
+    int setRangeCalls;
+    uint64_t lastRangeStart; // 100-ns units
+    uint64_t lastRangeDuration;
+    int getNextSampleCalls;
+    int lastStreamNumberArg;      // stream number passed to GetNextSample
+    int lastStreamReceiverNull;   // 1 when the stream-number receiver was null
+    int attributeCountCalls;
+    int lastAttributeStreamArg;   // stream number passed to GetAttributeCount
+};
+STANDIN_API void Standin_GetRecord(StandinRecord *record);

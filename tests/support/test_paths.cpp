@@ -1,0 +1,26 @@
+#include "test_paths.h"
+
+#include <windows.h>
+
+#include <stdlib.h>
+
+namespace {
+
+std::string Environment(const char *name, const char *fallback) {
+    const char *value = getenv(name);
+    return value && *value ? value : fallback;
+}
+
+}  // namespace
+
+std::string MediaPath(const std::string &name) { return Environment("VIVU_MEDIA", ".") + "\\" + name; }
+
+std::string PluginPath() { return VIVU_PLUGIN_PATH; }
+
+std::string ScratchPath(const std::string &name) {
+    char temp[MAX_PATH];
+    GetTempPathA(sizeof(temp), temp);
+    std::string dir = std::string(temp) + "vivu-tests";
+    CreateDirectoryA(dir.c_str(), nullptr);
+    return dir + "\\" + name;
+}

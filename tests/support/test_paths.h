@@ -1,0 +1,14 @@
+// Where the test programs find their media and the plug-in, as Wine paths.
+#pragma once
+
+#include <string>
+
+// A file of the media that ./vivu makes with ffmpeg before the tests run
+// (directory from the VIVU_MEDIA environment variable).
+std::string MediaPath(const std::string &name);
+
+// The plug-in DLL of this build, for tests that load it as the player does.
+std::string PluginPath();
+
+// A fresh scratch directory for this test program (created when missing).
+std::string ScratchPath(const std::string &name);
