@@ -18,7 +18,8 @@
 #endif
 
 // Forgets every scripted file, failure and record; live-object counts stay
-// (they count objects the plug-in still holds).
+// (they count objects the plug-in still holds). Readers keep the file they
+// opened until they are closed.
 STANDIN_API void Standin_Reset(void);
 
 // Scripts a file: Open succeeds for exactly this UTF-16 name. Returns its id.
@@ -42,7 +43,10 @@ STANDIN_API void Standin_AddRawAttribute(int id, const wchar_t *name, uint16_t n
 
 // The PCM format output 0 reports (GetOutputProps/GetMediaType). Files
 // report 44100/2/16 PCM until this is called; formatTag 0 makes
-// GetOutputProps fail.
+// GetOutputProps fail. GetMediaType gives a WM_MEDIA_TYPE followed by a
+// WAVEFORMATEX with this tag (subtype: the tag in the base media-subtype
+// GUID), or by a WAVEFORMATEXTENSIBLE with the PCM sub-format when the tag
+// is WAVE_FORMAT_EXTENSIBLE (0xFFFE).
 STANDIN_API void Standin_SetOutputFormat(int id, uint16_t formatTag, uint32_t sampleRate, uint16_t channels,
                                          uint16_t bitsPerSample);
 
@@ -64,6 +68,14 @@ STANDIN_API void Standin_FailBufferOf(int sampleIndex);
 // SetRange moves the next sample to the first one whose start time (samples
 // are 10 ms = 100,000 units apart, sample i starting at i * 100,000) is at
 // or after the requested start.
+//
+// Errors the stand-in gives besides E_FAIL: NS_E_NO_MORE_SAMPLES at the end
+// of a file, NS_E_FILE_NOT_FOUND for a name that was not scripted,
+// NS_E_INVALID_REQUEST for calls on a reader without an open file,
+// E_INVALIDARG for a GetAttributeByIndex buffer that is too small or an
+// attribute index out of range. Attributes exist for stream 0 only; any
+// other stream has none. A scripted sample of length 0 still has a non-null
+// data pointer.
 
 // What the plug-in did.
 struct StandinRecord {
@@ -83,5 +95,8 @@ struct StandinRecord {
     int lastStreamReceiverNull;   // 1 when the stream-number receiver was null
     int attributeCountCalls;
     int lastAttributeStreamArg;   // stream number passed to GetAttributeCount
+    int propsAlive;               // output properties handed out and not yet released
+    int attributeByIndexCalls;    // GetAttributeByIndex calls, size queries included
+    int lastIndexStreamArg;       // stream number passed in to GetAttributeByIndex
 };
 STANDIN_API void Standin_GetRecord(StandinRecord *record);

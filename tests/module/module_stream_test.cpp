@@ -1,0 +1,360 @@
+// The decoding stream, driven through the module and stream tables against
+// the scripted stand-in runtime: chunking, the end, seeking, closing and
+// what the plug-in asks of the runtime.
+#include <string.h>
+
+#include "standin_fixture.h"
+
+namespace {
+
+const char kSong[] = "C:\\music\\song.wma";
+
+// ---------------------------------------------------------------- chunking
+
+struct SplitCase {
+    uint32_t size;
+    std::vector<uint32_t> chunks;
+};
+
+void PrintTo(const SplitCase &split, std::ostream *out) { *out << split.size << " bytes"; }
+
+class SampleSplit : public StandinFixture, public ::testing::WithParamInterface<SplitCase> {};
+
+// The first chunk of a split sample is 40,000 bytes and the next read hands
+// out the whole rest; the second chunk starts at the sample's byte 40,000.
+TEST_P(SampleSplit, GivesFirst40000BytesThenTheRest) {
+    DefineFile(kSong, {GetParam().size});
+    DecodeStream *stream = Open(kSong);
+    ASSERT_NE(stream, nullptr);
+    std::vector<Chunk> chunks;
+    ASSERT_TRUE(ReadAll(stream, {{0, GetParam().size}}, &chunks));
+    EXPECT_EQ(Sizes(chunks), GetParam().chunks);
+}
+
+INSTANTIATE_TEST_SUITE_P(Sizes, SampleSplit,
+                         ::testing::Values(SplitCase{1, {1}}, SplitCase{39999, {39999}}, SplitCase{40000, {40000}},
+                                           SplitCase{40001, {40000, 1}}, SplitCase{100000, {40000, 60000}},
+                                           SplitCase{128000, {40000, 88000}}));
+
+using StreamTest = StandinFixture;
+
+TEST_F(StreamTest, SamplesFollowEachOtherWithTheirOwnSplits) {
+    DefineFile(kSong, {1000, 40001, 40000, 100000, 7});
+    DecodeStream *stream = Open(kSong);
+    std::vector<Chunk> chunks;
+    ASSERT_TRUE(ReadAll(stream, {{0, 1000}, {1, 40001}, {2, 40000}, {3, 100000}, {4, 7}}, &chunks));
+    EXPECT_EQ(Sizes(chunks), (std::vector<uint32_t>{1000, 40000, 1, 40000, 40000, 60000, 7}));
+}
+
+// A sample larger than the staging buffer still arrives whole and in order,
+// in chunks no larger than the buffer; the samples after it split as usual.
+TEST_F(StreamTest, OversizeSampleArrivesWholeAndLaterSamplesSplitAsUsual) {
+    DefineFile(kSong, {300000, 100000, 128000, 50});
+    DecodeStream *stream = Open(kSong);
+    std::vector<Chunk> chunks;
+    ASSERT_TRUE(ReadAll(stream, {{0, 300000}, {1, 100000}, {2, 128000}, {3, 50}}, &chunks));
+    size_t oversizeReads = 0;
+    std::vector<uint32_t> later;
+    for (const Chunk &chunk : chunks) {
+        EXPECT_LE(chunk.size, 128000u);
+        if (chunk.sample == 0)
+            ++oversizeReads;
+        else
+            later.push_back(chunk.size);
+    }
+    EXPECT_GE(oversizeReads, 3u);
+    EXPECT_EQ(later, (std::vector<uint32_t>{40000, 60000, 40000, 88000, 50}));
+}
+
+TEST_F(StreamTest, AtTheEndEveryReadReturnsZeroAndAsksTheReaderAgain) {
+    DefineFile(kSong, {500});
+    DecodeStream *stream = Open(kSong);
+    ASSERT_TRUE(ReadAll(stream, {{0, 500}}, nullptr));
+    const uint8_t kUntouched = 0;
+    for (int read = 0; read < 3; ++read) {
+        int callsBefore = Record().getNextSampleCalls;
+        const uint8_t *data = &kUntouched;
+        EXPECT_EQ(Read(stream, &data), 0u);
+        EXPECT_EQ(data, &kUntouched) << "the data pointer is left as it was";
+        EXPECT_EQ(Record().getNextSampleCalls, callsBefore + 1);
+    }
+}
+
+TEST_F(StreamTest, AsksForAnyStreamWithoutAStreamNumberReceiver) {
+    DefineFile(kSong, {500});
+    DecodeStream *stream = Open(kSong);
+    const uint8_t *data;
+    ASSERT_EQ(Read(stream, &data), 500u);
+    StandinRecord record = Record();
+    EXPECT_EQ(record.getNextSampleCalls, 1);
+    EXPECT_EQ(record.lastStreamNumberArg, 0);
+    EXPECT_EQ(record.lastStreamReceiverNull, 1);
+}
+
+// A sample without data is given back at once and the next one plays;
+// an empty sample is skipped too, rather than read as the end.
+TEST_F(StreamTest, SampleWhoseDataCannotBeHadIsReleasedAndSkipped) {
+    DefineFile(kSong, {500, 600, 700});
+    Standin_FailBufferOf(1);
+    DecodeStream *stream = Open(kSong);
+    const uint8_t *data;
+    ASSERT_EQ(Read(stream, &data), 500u);
+    ASSERT_EQ(Read(stream, &data), 700u);
+    EXPECT_TRUE(SampleBytesMatch(data, 700, 2, 0));
+    EXPECT_EQ(LiveBuffers(), 0);
+    EXPECT_EQ(Read(stream, &data), 0u);
+}
+
+TEST_F(StreamTest, NoSampleWithDataReadsAsTheEnd) {
+    DefineFile(kSong, {500, 600});
+    Standin_SetFailures(kFailGetBufferAndLength);
+    DecodeStream *stream = Open(kSong);
+    const uint8_t *data;
+    EXPECT_EQ(Read(stream, &data), 0u);
+    EXPECT_EQ(LiveBuffers(), 0);
+}
+
+TEST_F(StreamTest, EmptySampleIsSkippedNotTakenForTheEnd) {
+    DefineFile(kSong, {100, 0, 0, 200});
+    DecodeStream *stream = Open(kSong);
+    std::vector<Chunk> chunks;
+    ASSERT_TRUE(ReadAll(stream, {{0, 100}, {3, 200}}, &chunks));
+    EXPECT_EQ(Sizes(chunks), (std::vector<uint32_t>{100, 200}));
+}
+
+TEST_F(StreamTest, ReaderErrorReadsAsTheEnd) {
+    DefineFile(kSong, {500});
+    Standin_SetFailures(kFailGetNextSample);
+    DecodeStream *stream = Open(kSong);
+    const uint8_t *data;
+    EXPECT_EQ(Read(stream, &data), 0u);
+    EXPECT_EQ(Read(stream, &data), 0u);
+}
+
+// Entries 2 and 3 of the stream table do nothing at all.
+TEST_F(StreamTest, EmptyEntriesChangeNothing) {
+    DefineFile(kSong, {100000});
+    DecodeStream *stream = Open(kSong);
+    const uint8_t *data;
+    ASSERT_EQ(Read(stream, &data), 40000u);
+    std::vector<uint8_t> before(reinterpret_cast<uint8_t *>(stream),
+                                reinterpret_cast<uint8_t *>(stream) + sizeof(DecodeStream));
+    stream->ops->Empty2();
+    stream->ops->Empty3();
+    EXPECT_EQ(memcmp(before.data(), stream, sizeof(DecodeStream)), 0);
+    ASSERT_EQ(Read(stream, &data), 60000u);
+    EXPECT_TRUE(SampleBytesMatch(data, 60000, 0, 40000));
+}
+
+TEST_F(StreamTest, StreamsOnTwoFilesDoNotDisturbEachOther) {
+    DefineFile("C:\\a.wma", {50000});
+    DefineFile("C:\\b.wma", {1000, 70000});
+    DecodeStream *a = Open("C:\\a.wma");
+    DecodeStream *b = Open("C:\\b.wma");
+    const uint8_t *data;
+    ASSERT_EQ(Read(a, &data), 40000u);
+    ASSERT_EQ(Read(b, &data), 1000u);
+    ASSERT_EQ(Read(b, &data), 40000u);
+    EXPECT_TRUE(SampleBytesMatch(data, 40000, 1, 0));
+    ASSERT_EQ(Read(a, &data), 10000u);
+    EXPECT_TRUE(SampleBytesMatch(data, 10000, 0, 40000));
+    Close(a);
+    ASSERT_EQ(Read(b, &data), 30000u);
+    EXPECT_TRUE(SampleBytesMatch(data, 30000, 1, 40000));
+    EXPECT_EQ(Read(b, &data), 0u);
+}
+
+// ---------------------------------------------------------------- seeking
+
+using SeekTest = StandinFixture;
+
+TEST_F(SeekTest, TenMinutesAsksForSixBillionUnitsToTheEnd) {
+    DefineFile(kSong, {500});
+    DecodeStream *stream = Open(kSong);
+    EXPECT_EQ(Seek(stream, 600000), 600000);
+    StandinRecord record = Record();
+    EXPECT_EQ(record.setRangeCalls, 1);
+    EXPECT_EQ(record.lastRangeStart, 6000000000ull);
+    EXPECT_EQ(record.lastRangeDuration, 0ull);
+}
+
+TEST_F(SeekTest, ReadingGoesOnFromTheNewPosition) {
+    DefineFile(kSong, std::vector<uint32_t>(10, 1000));
+    DecodeStream *stream = Open(kSong);
+    const uint8_t *data;
+    ASSERT_EQ(Read(stream, &data), 1000u);
+    EXPECT_EQ(Seek(stream, 50), 50);  // samples are 10 ms apart
+    ASSERT_EQ(Read(stream, &data), 1000u);
+    EXPECT_TRUE(SampleBytesMatch(data, 1000, 5, 0));
+}
+
+TEST_F(SeekTest, ToZeroReturnsZeroWhetherItWorksOrNot) {
+    DefineFile(kSong, {100, 200, 300});
+    DecodeStream *stream = Open(kSong);
+    const uint8_t *data;
+    ASSERT_EQ(Read(stream, &data), 100u);
+    ASSERT_EQ(Read(stream, &data), 200u);
+    EXPECT_EQ(Seek(stream, 0), 0);
+    EXPECT_EQ(Record().setRangeCalls, 1);
+    EXPECT_EQ(Record().lastRangeStart, 0ull);
+    ASSERT_EQ(Read(stream, &data), 100u);
+    EXPECT_TRUE(SampleBytesMatch(data, 100, 0, 0));
+
+    Standin_SetFailures(kFailSetRange);
+    EXPECT_EQ(Seek(stream, 0), 0);
+    EXPECT_EQ(Record().setRangeCalls, 2);
+}
+
+TEST_F(SeekTest, FailedSeekReturnsZeroAndReadingGoesOnWhereItWas) {
+    DefineFile(kSong, {100, 200, 300});
+    DecodeStream *stream = Open(kSong);
+    const uint8_t *data;
+    ASSERT_EQ(Read(stream, &data), 100u);
+    Standin_SetFailures(kFailSetRange);
+    EXPECT_EQ(Seek(stream, 20), 0);
+    EXPECT_EQ(Record().lastRangeStart, 200000ull);
+    ASSERT_EQ(Read(stream, &data), 200u);
+    EXPECT_TRUE(SampleBytesMatch(data, 200, 1, 0));
+}
+
+// The rest of the sample fetched before the seek still comes first; only the
+// read after it fetches from the new position.
+TEST_F(SeekTest, PendingRemainderIsStillDelivered) {
+    DefineFile(kSong, {100000, 500, 600});
+    DecodeStream *stream = Open(kSong);
+    const uint8_t *data;
+    ASSERT_EQ(Read(stream, &data), 40000u);
+    EXPECT_EQ(Seek(stream, 20), 20);
+    ASSERT_EQ(Read(stream, &data), 60000u);
+    EXPECT_TRUE(SampleBytesMatch(data, 60000, 0, 40000));
+    ASSERT_EQ(Read(stream, &data), 600u);
+    EXPECT_TRUE(SampleBytesMatch(data, 600, 2, 0));
+}
+
+// ---------------------------------------------------------------- closing
+
+using CloseTest = StandinFixture;
+
+TEST_F(CloseTest, NullStreamIsIgnored) {
+    DefineFile(kSong, {100000});
+    DecodeStream *stream = Open(kSong);
+    const uint8_t *data;
+    ASSERT_EQ(Read(stream, &data), 40000u);
+    StandinRecord before = Record();
+    stream->ops->Close(nullptr);
+    StandinRecord after = Record();
+    EXPECT_EQ(memcmp(&before, &after, sizeof(before)), 0);
+    ASSERT_EQ(Read(stream, &data), 60000u);
+    EXPECT_TRUE(SampleBytesMatch(data, 60000, 0, 40000));
+}
+
+struct CloseCase {
+    std::vector<uint32_t> sampleSizes;
+    int readsBeforeClose;
+};
+
+void PrintTo(const CloseCase &close, std::ostream *out) {
+    *out << "closed after " << close.readsBeforeClose << " reads of a " << close.sampleSizes[0] << "-byte sample";
+}
+
+class CloseAnywhere : public StandinFixture, public ::testing::WithParamInterface<CloseCase> {};
+
+// Whatever the stream holds when it is closed (nothing, a remainder, an
+// oversize sample's tail), the reader and every sample go back.
+TEST_P(CloseAnywhere, GivesBackTheReaderAndEverySample) {
+    DefineFile(kSong, GetParam().sampleSizes);
+    DecodeStream *stream = Open(kSong);
+    const uint8_t *data;
+    for (int read = 0; read < GetParam().readsBeforeClose; ++read) ASSERT_NE(Read(stream, &data), 0u);
+    Close(stream);
+    StandinRecord record = Record();
+    EXPECT_EQ(LiveReaders(), 0);
+    EXPECT_EQ(LiveBuffers(), 0);
+    EXPECT_EQ(record.opens, 1);
+    EXPECT_EQ(record.closes, record.opens);
+}
+
+INSTANTIATE_TEST_SUITE_P(States, CloseAnywhere,
+                         ::testing::Values(CloseCase{{100000}, 0}, CloseCase{{100000}, 1}, CloseCase{{100000}, 2},
+                                           CloseCase{{300000}, 1}, CloseCase{{300000}, 2},
+                                           CloseCase{{300000}, 3}));
+
+// ---------------------------------------------------------------- the runtime
+
+using RuntimeTest = StandinFixture;
+
+TEST_F(RuntimeTest, ReaderIsMadeForPlaybackWithoutCertificate) {
+    DefineFile(kSong, {500});
+    Open(kSong);
+    StandinRecord record = Record();
+    EXPECT_EQ(record.readersCreated, 1);
+    EXPECT_EQ(record.lastCertificateNull, 1);
+    EXPECT_EQ(record.lastRights, 1u);  // WMT_RIGHT_PLAYBACK
+    EXPECT_EQ(record.opens, 1);
+}
+
+TEST_F(RuntimeTest, OpenGetsTheNameInUtf16) {
+    Open(kSong);
+    EXPECT_STREQ(Record().lastOpenName, L"C:\\music\\song.wma");
+
+    // A byte above 127 goes through the ANSI code page.
+    const char accented[] = "C:\\music\\caf\xE9.wma";
+    wchar_t expected[64];
+    ASSERT_GT(MultiByteToWideChar(CP_ACP, 0, accented, -1, expected, 64), 0);
+    Open(accented);
+    EXPECT_STREQ(Record().lastOpenName, expected);
+}
+
+TEST_F(RuntimeTest, FileThatDoesNotOpenReadsZeroAndClosesCleanly) {
+    DefineFile(kSong, {500});
+    DecodeStream *missing = Open("C:\\music\\other.wma");
+    const uint8_t *data;
+    EXPECT_EQ(Read(missing, &data), 0u);
+    EXPECT_EQ(Read(missing, &data), 0u);
+    Close(missing);
+
+    Standin_SetFailures(kFailOpen);
+    DecodeStream *refused = Open(kSong);
+    EXPECT_EQ(Read(refused, &data), 0u);
+    Close(refused);
+    StandinRecord record = Record();
+    EXPECT_EQ(record.opens, 2);
+    EXPECT_EQ(record.closes, 2);
+}
+
+TEST_F(RuntimeTest, NoReaderReadsZeroAndSeeksToZero) {
+    DefineFile(kSong, {500});
+    Standin_SetFailures(kFailCreate);
+    DecodeStream *stream = Open(kSong);
+    ASSERT_NE(stream, nullptr);
+    const uint8_t *data;
+    EXPECT_EQ(Read(stream, &data), 0u);
+    EXPECT_EQ(Seek(stream, 1000), 0);
+    Close(stream);
+    StandinRecord record = Record();
+    EXPECT_EQ(record.opens, 0);
+    EXPECT_EQ(LiveReaders(), 0);
+}
+
+// The name is converted into 1024 UTF-16 units, its terminator included.
+TEST_F(RuntimeTest, NameThatDoesNotFit1024UnitsNeverReachesOpen) {
+    std::string tooLong = std::string(1100, 'a') + ".wma";
+    DefineFile(tooLong, {500});
+    DecodeStream *stream = Open(tooLong);
+    ASSERT_NE(stream, nullptr);
+    const uint8_t *data;
+    EXPECT_EQ(Read(stream, &data), 0u);
+    EXPECT_EQ(Record().opens, 0);
+}
+
+TEST_F(RuntimeTest, NameOf1023CharactersStillOpens) {
+    std::string longest = std::string(1019, 'a') + ".wma";
+    DefineFile(longest, {500});
+    DecodeStream *stream = Open(longest);
+    EXPECT_EQ(Record().opens, 1);
+    EXPECT_EQ(Record().lastOpenName, Wide(longest));
+    std::vector<Chunk> chunks;
+    EXPECT_TRUE(ReadAll(stream, {{0, 500}}, &chunks));
+}
+
+}  // namespace

@@ -1,0 +1,62 @@
+// The plug-in where the media runtime is missing (the runtime is disabled
+// for this program): it still loads, its streams read nothing and close
+// cleanly, and information queries still give the fixed format.
+#include <gtest/gtest.h>
+#include <string.h>
+#include <windows.h>
+
+#include "plugin/abi.h"
+#include "test_paths.h"
+
+namespace {
+
+class NoRuntime : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        ASSERT_EQ(LoadLibraryA("WMVCore.DLL"), nullptr) << "the runtime is meant to be missing here";
+        library_ = LoadLibraryA(PluginPath().c_str());
+        ASSERT_NE(library_, nullptr) << "the plug-in does not load: " << GetLastError();
+        GetInputModuleFn getModule = reinterpret_cast<GetInputModuleFn>(
+            reinterpret_cast<void *>(GetProcAddress(library_, "Velmor_GetInputModule2")));
+        ASSERT_NE(getModule, nullptr);
+        module_ = getModule(library_, nullptr);
+        ASSERT_NE(module_, nullptr);
+        ops_ = *reinterpret_cast<const ModuleOps *const *>(module_);
+    }
+    void TearDown() override {
+        if (module_) ops_->Release(module_);
+        if (library_) FreeLibrary(library_);
+    }
+
+    HMODULE library_ = nullptr;
+    InputModule *module_ = nullptr;
+    const ModuleOps *ops_ = nullptr;
+};
+
+TEST_F(NoRuntime, StreamReadsNothingAndClosesCleanly) {
+    DecodeStream *stream = ops_->OpenStream(module_, "C:\\music\\song.wma", 0);
+    ASSERT_NE(stream, nullptr);
+    const StreamOps *streamOps = *reinterpret_cast<const StreamOps *const *>(stream);
+    const uint8_t *data = nullptr;
+    EXPECT_EQ(streamOps->Read(stream, &data), 0u);
+    EXPECT_EQ(streamOps->Read(stream, &data), 0u);
+    EXPECT_EQ(streamOps->Seek(stream, 1000), 0);
+    streamOps->Close(stream);
+}
+
+TEST_F(NoRuntime, FileInfoStillGivesTheFixedFields) {
+    FileInfo info;
+    memset(&info, 0xAB, sizeof(info));
+    EXPECT_EQ(ops_->GetFileInfo(module_, "C:\\music\\song.wma", 0, &info), 1);
+    EXPECT_EQ(info.seekable, 1);
+    EXPECT_EQ(info.reserved, 0);
+    EXPECT_EQ(info.sampleRate, 44100);
+    EXPECT_EQ(info.channels, 2);
+    EXPECT_EQ(info.bitsPerSample, 16);
+    // Without attributes the player's own values stay.
+    EXPECT_EQ(info.fileSize, 0xABABABABu);
+    EXPECT_EQ(info.durationMs, 0xABABABABu);
+    EXPECT_EQ(info.bitrate, 0xABABABABu);
+}
+
+}  // namespace

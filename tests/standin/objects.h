@@ -1,0 +1,32 @@
+// The stand-in's COM objects. Each derives from the runtime's interface
+// declarations, so its method table has the runtime's order; methods the
+// plug-in never calls return E_NOTIMPL.
+#pragma once
+
+#include <windows.h>
+#include <wmsdkidl.h>
+
+#include "script.h"
+
+// Interface ids the objects answer to.
+extern const GUID kUnknownId;
+extern const GUID kSyncReaderId;
+extern const GUID kHeaderInfoId;
+extern const GUID kSampleBufferId;
+extern const GUID kMediaPropsId;
+extern const GUID kOutputMediaPropsId;
+
+// A decoded sample of `size` bytes following Standin_SampleByte(index, ...),
+// with a reference count of 1; counted in buffersAlive until released.
+INSSBuffer *NewSampleBuffer(uint32_t index, uint32_t size);
+
+// Output properties describing `format`, with a reference count of 1;
+// counted in propsAlive until released.
+IWMOutputMediaProps *NewOutputProps(const OutputFormat &format);
+
+// Error codes of the runtime the stand-in gives.
+enum : HRESULT {
+    kNoMoreSamples = static_cast<HRESULT>(0xC00D0BCF),   // NS_E_NO_MORE_SAMPLES
+    kFileNotFound = static_cast<HRESULT>(0xC00D001A),    // NS_E_FILE_NOT_FOUND
+    kInvalidRequest = static_cast<HRESULT>(0xC00D002B),  // NS_E_INVALID_REQUEST
+};

@@ -1,0 +1,94 @@
+// IWMOutputMediaProps: the decoded format of output 0, as a WM_MEDIA_TYPE
+// followed by its WAVEFORMATEX (or WAVEFORMATEXTENSIBLE).
+#include "objects.h"
+
+#include <mmreg.h>
+#include <string.h>
+
+namespace {
+
+const GUID kAudioMajorType = {0x73647561, 0x0000, 0x0010, {0x80, 0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71}};
+const GUID kWaveFormatExType = {0x05589F81, 0xC356, 0x11CE, {0xBF, 0x01, 0x00, 0xAA, 0x00, 0x55, 0x59, 0x5A}};
+// The base media subtype; its first field carries a wave format tag.
+const GUID kSubtypeBase = {0x00000000, 0x0000, 0x0010, {0x80, 0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71}};
+
+class OutputProps final : public IWMOutputMediaProps {
+  public:
+    explicit OutputProps(const OutputFormat &format) : format_(format) { ++Record().propsAlive; }
+    ~OutputProps() { --Record().propsAlive; }
+
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID id, void **object) override {
+        if (!object) return E_POINTER;
+        if (id == kUnknownId || id == kMediaPropsId || id == kOutputMediaPropsId) {
+            *object = static_cast<IWMOutputMediaProps *>(this);
+            AddRef();
+            return S_OK;
+        }
+        *object = nullptr;
+        return E_NOINTERFACE;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return ++references_; }
+    ULONG STDMETHODCALLTYPE Release() override {
+        ULONG left = --references_;
+        if (left == 0) delete this;
+        return left;
+    }
+
+    HRESULT STDMETHODCALLTYPE GetType(GUID *type) override {
+        if (!type) return E_POINTER;
+        *type = kAudioMajorType;
+        return S_OK;
+    }
+
+    // With a null type only the size is reported; a size too small is refused.
+    HRESULT STDMETHODCALLTYPE GetMediaType(WM_MEDIA_TYPE *type, DWORD *size) override {
+        if (!size) return E_POINTER;
+        bool extensible = format_.formatTag == WAVE_FORMAT_EXTENSIBLE;
+        DWORD formatSize = extensible ? sizeof(WAVEFORMATEXTENSIBLE) : sizeof(WAVEFORMATEX);
+        DWORD needed = sizeof(WM_MEDIA_TYPE) + formatSize;
+        if (!type) {
+            *size = needed;
+            return S_OK;
+        }
+        if (*size < needed) return E_INVALIDARG;
+        *size = needed;
+
+        WAVEFORMATEXTENSIBLE wave;
+        memset(&wave, 0, sizeof(wave));
+        wave.Format.wFormatTag = format_.formatTag;
+        wave.Format.nChannels = format_.channels;
+        wave.Format.nSamplesPerSec = format_.sampleRate;
+        wave.Format.wBitsPerSample = format_.bitsPerSample;
+        wave.Format.nBlockAlign = static_cast<WORD>(format_.channels * (format_.bitsPerSample / 8));
+        wave.Format.nAvgBytesPerSec = format_.sampleRate * wave.Format.nBlockAlign;
+        if (extensible) {
+            wave.Format.cbSize = sizeof(WAVEFORMATEXTENSIBLE) - sizeof(WAVEFORMATEX);
+            wave.Samples.wValidBitsPerSample = format_.bitsPerSample;
+            wave.SubFormat = kSubtypeBase;
+            wave.SubFormat.Data1 = WAVE_FORMAT_PCM;
+        }
+
+        memset(type, 0, sizeof(*type));
+        type->majortype = kAudioMajorType;
+        type->subtype = kSubtypeBase;
+        type->subtype.Data1 = format_.formatTag;
+        type->bFixedSizeSamples = TRUE;
+        type->lSampleSize = wave.Format.nBlockAlign;
+        type->formattype = kWaveFormatExType;
+        type->cbFormat = formatSize;
+        type->pbFormat = reinterpret_cast<BYTE *>(type + 1);
+        memcpy(type->pbFormat, &wave, formatSize);
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE SetMediaType(WM_MEDIA_TYPE *) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE GetStreamGroupName(WCHAR *, WORD *) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE GetConnectionName(WCHAR *, WORD *) override { return E_NOTIMPL; }
+
+  private:
+    ULONG references_ = 1;
+    OutputFormat format_;
+};
+
+}  // namespace
+
+IWMOutputMediaProps *NewOutputProps(const OutputFormat &format) { return new OutputProps(format); }

@@ -1,0 +1,55 @@
+// INSSBuffer: one decoded sample, its bytes made when it is handed out.
+#include <vector>
+
+#include "objects.h"
+
+namespace {
+
+class SampleBuffer final : public INSSBuffer {
+  public:
+    SampleBuffer(uint32_t index, uint32_t size) : index_(index), size_(size), bytes_(size + 1) {
+        // One spare byte keeps the data pointer non-null for an empty sample.
+        for (uint32_t at = 0; at < size; ++at) bytes_[at] = Standin_SampleByte(index, at);
+        ++Record().buffersAlive;
+    }
+    ~SampleBuffer() { --Record().buffersAlive; }
+
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID id, void **object) override {
+        if (!object) return E_POINTER;
+        if (id == kUnknownId || id == kSampleBufferId) {
+            *object = static_cast<INSSBuffer *>(this);
+            AddRef();
+            return S_OK;
+        }
+        *object = nullptr;
+        return E_NOINTERFACE;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return ++references_; }
+    ULONG STDMETHODCALLTYPE Release() override {
+        ULONG left = --references_;
+        if (left == 0) delete this;
+        return left;
+    }
+
+    HRESULT STDMETHODCALLTYPE GetBufferAndLength(BYTE **buffer, DWORD *length) override {
+        if (BufferFails(index_)) return E_FAIL;
+        if (!buffer || !length) return E_POINTER;
+        *buffer = bytes_.data();
+        *length = size_;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE GetLength(DWORD *) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE SetLength(DWORD) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE GetMaxLength(DWORD *) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE GetBuffer(BYTE **) override { return E_NOTIMPL; }
+
+  private:
+    ULONG references_ = 1;
+    uint32_t index_;
+    uint32_t size_;
+    std::vector<BYTE> bytes_;
+};
+
+}  // namespace
+
+INSSBuffer *NewSampleBuffer(uint32_t index, uint32_t size) { return new SampleBuffer(index, size); }

@@ -1,0 +1,106 @@
+#include "script.h"
+
+#include <string.h>
+
+namespace {
+
+struct Script {
+    std::vector<ScriptedFile> files;
+    uint32_t failures = 0;
+    int failBufferOf = -1;
+    StandinRecord record = {};
+};
+
+Script &TheScript() {
+    static Script script;
+    return script;
+}
+
+ScriptedFile *File(int id) {
+    Script &script = TheScript();
+    if (id < 0 || static_cast<size_t>(id) >= script.files.size()) return nullptr;
+    return &script.files[id];
+}
+
+void AddAttribute(int id, const wchar_t *name, size_t nameUnits, int type, const void *value, uint16_t length) {
+    ScriptedFile *file = File(id);
+    if (!file) return;
+    ScriptedAttribute attribute;
+    attribute.name.assign(name, nameUnits);
+    attribute.type = type;
+    const uint8_t *bytes = static_cast<const uint8_t *>(value);
+    if (bytes) attribute.value.assign(bytes, bytes + length);
+    file->attributes.push_back(attribute);
+}
+
+}  // namespace
+
+StandinRecord &Record() { return TheScript().record; }
+
+bool Failing(uint32_t failure) { return (TheScript().failures & failure) != 0; }
+
+bool BufferFails(uint32_t sampleIndex) {
+    return Failing(kFailGetBufferAndLength) || TheScript().failBufferOf == static_cast<int>(sampleIndex);
+}
+
+const ScriptedFile *FindFile(const wchar_t *name) {
+    for (const ScriptedFile &file : TheScript().files)
+        if (file.name == name) return &file;
+    return nullptr;
+}
+
+STANDIN_API void Standin_Reset(void) {
+    Script &script = TheScript();
+    StandinRecord alive = script.record;
+    script.files.clear();
+    script.failures = 0;
+    script.failBufferOf = -1;
+    script.record = StandinRecord();
+    script.record.readersAlive = alive.readersAlive;
+    script.record.buffersAlive = alive.buffersAlive;
+    script.record.propsAlive = alive.propsAlive;
+}
+
+STANDIN_API int Standin_DefineFile(const wchar_t *name) {
+    ScriptedFile file;
+    file.name = name;
+    file.format = OutputFormat{1, 44100, 2, 16};  // WAVE_FORMAT_PCM
+    TheScript().files.push_back(file);
+    return static_cast<int>(TheScript().files.size() - 1);
+}
+
+STANDIN_API void Standin_AddSample(int id, uint32_t size) {
+    if (ScriptedFile *file = File(id)) file->sampleSizes.push_back(size);
+}
+
+// A mixing hash of index and offset: a byte that is shifted, repeated,
+// dropped or taken from another sample almost never matches.
+STANDIN_API uint8_t Standin_SampleByte(uint32_t sampleIndex, uint32_t offset) {
+    uint32_t x = offset * 0x9E3779B1u + sampleIndex * 0x85EBCA77u + 0x165667B1u;
+    x ^= x >> 15;
+    x *= 0x2C1B3C6Du;
+    x ^= x >> 12;
+    return static_cast<uint8_t>(x >> 8);
+}
+
+STANDIN_API void Standin_AddAttribute(int id, const wchar_t *name, int type, const void *value, uint16_t length) {
+    AddAttribute(id, name, wcslen(name) + 1, type, value, length);
+}
+
+STANDIN_API void Standin_AddRawAttribute(int id, const wchar_t *name, uint16_t nameUnits, int type,
+                                         const void *value, uint16_t length) {
+    AddAttribute(id, name, nameUnits, type, value, length);
+}
+
+STANDIN_API void Standin_SetOutputFormat(int id, uint16_t formatTag, uint32_t sampleRate, uint16_t channels,
+                                         uint16_t bitsPerSample) {
+    if (ScriptedFile *file = File(id)) file->format = OutputFormat{formatTag, sampleRate, channels, bitsPerSample};
+}
+
+STANDIN_API void Standin_SetFailures(uint32_t failures) { TheScript().failures = failures; }
+
+STANDIN_API void Standin_FailBufferOf(int sampleIndex) { TheScript().failBufferOf = sampleIndex; }
+
+STANDIN_API void Standin_GetRecord(StandinRecord *record) {
+    if (record) *record = TheScript().record;
+}

@@ -1,0 +1,45 @@
+// The stand-in's scripted world: the files tests define, the failure
+// switches, and the record of what the plug-in did. Shared by the objects.
+#pragma once
+
+#include <stdint.h>
+
+#include <string>
+#include <vector>
+
+#include "standin_control.h"
+
+// Samples start 10 ms apart, in 100-ns units.
+enum : uint32_t { kSampleSpacing = 100000 };
+
+struct ScriptedAttribute {
+    std::wstring name;  // the units sent, terminator included when there is one
+    int type;           // WMT_ATTR_DATATYPE
+    std::vector<uint8_t> value;
+};
+
+struct OutputFormat {
+    uint16_t formatTag;  // 0: GetOutputProps fails
+    uint32_t sampleRate;
+    uint16_t channels;
+    uint16_t bitsPerSample;
+};
+
+struct ScriptedFile {
+    std::wstring name;
+    std::vector<uint32_t> sampleSizes;
+    std::vector<ScriptedAttribute> attributes;
+    OutputFormat format;
+};
+
+// The record the control API reads back; objects update it directly.
+StandinRecord &Record();
+
+// True when the failure switch is on.
+bool Failing(uint32_t failure);
+
+// True when GetBufferAndLength must fail for this sample.
+bool BufferFails(uint32_t sampleIndex);
+
+// The scripted file with exactly this name, or null.
+const ScriptedFile *FindFile(const wchar_t *name);

@@ -1,0 +1,207 @@
+// IWMSyncReader and its header view IWMHeaderInfo, one object with one
+// reference count, and the runtime's factory WMCreateSyncReader.
+#include <string.h>
+
+#include "objects.h"
+
+const GUID kUnknownId = {0x00000000, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
+const GUID kSyncReaderId = {0x9397F121, 0x7705, 0x4DC9, {0xB0, 0x49, 0x98, 0xB6, 0x98, 0x18, 0x84, 0x14}};
+const GUID kHeaderInfoId = {0x96406BDA, 0x2B2B, 0x11D3, {0xB3, 0x6B, 0x00, 0xC0, 0x4F, 0x61, 0x08, 0xFF}};
+const GUID kSampleBufferId = {0xE1CD3524, 0x03D7, 0x11D2, {0x9E, 0xED, 0x00, 0x60, 0x97, 0xD2, 0xD7, 0xCF}};
+const GUID kMediaPropsId = {0x96406BCE, 0x2B2B, 0x11D3, {0xB3, 0x6B, 0x00, 0xC0, 0x4F, 0x61, 0x08, 0xFF}};
+const GUID kOutputMediaPropsId = {0x96406BD7, 0x2B2B, 0x11D3, {0xB3, 0x6B, 0x00, 0xC0, 0x4F, 0x61, 0x08, 0xFF}};
+
+namespace {
+
+class SyncReader final : public IWMSyncReader, public IWMHeaderInfo {
+  public:
+    SyncReader() {
+        ++Record().readersCreated;
+        ++Record().readersAlive;
+    }
+    ~SyncReader() { --Record().readersAlive; }
+
+    // IUnknown, shared by both interfaces.
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID id, void **object) override {
+        if (!object) return E_POINTER;
+        *object = nullptr;
+        if (id == kUnknownId || id == kSyncReaderId) {
+            *object = static_cast<IWMSyncReader *>(this);
+        } else if (id == kHeaderInfoId) {
+            if (Failing(kFailQueryHeaderInfo)) return E_FAIL;
+            *object = static_cast<IWMHeaderInfo *>(this);
+        } else {
+            return E_NOINTERFACE;
+        }
+        AddRef();
+        return S_OK;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return ++references_; }
+    ULONG STDMETHODCALLTYPE Release() override {
+        ULONG left = --references_;
+        if (left == 0) delete this;
+        return left;
+    }
+
+    // IWMSyncReader: the calls the plug-in makes.
+    HRESULT STDMETHODCALLTYPE Open(const WCHAR *name) override {
+        StandinRecord &record = Record();
+        ++record.opens;
+        if (!name) return E_INVALIDARG;
+        wcsncpy(record.lastOpenName, name, 2047);
+        record.lastOpenName[2047] = 0;
+        if (Failing(kFailOpen)) return E_FAIL;
+        const ScriptedFile *file = FindFile(name);
+        if (!file) return kFileNotFound;
+        file_ = *file;  // a copy: Standin_Reset may forget the script meanwhile
+        open_ = true;
+        nextSample_ = 0;
+        return S_OK;
+    }
+
+    HRESULT STDMETHODCALLTYPE Close() override {
+        ++Record().closes;
+        if (!open_) return kInvalidRequest;
+        open_ = false;
+        file_ = ScriptedFile();
+        return S_OK;
+    }
+
+    HRESULT STDMETHODCALLTYPE SetRange(QWORD start, LONGLONG duration) override {
+        StandinRecord &record = Record();
+        ++record.setRangeCalls;
+        record.lastRangeStart = start;
+        record.lastRangeDuration = static_cast<uint64_t>(duration);
+        if (Failing(kFailSetRange)) return E_FAIL;
+        if (!open_) return kInvalidRequest;
+        // The first sample starting at or after `start`.
+        QWORD first = (start + kSampleSpacing - 1) / kSampleSpacing;
+        nextSample_ = first < file_.sampleSizes.size() ? static_cast<size_t>(first) : file_.sampleSizes.size();
+        return S_OK;
+    }
+
+    HRESULT STDMETHODCALLTYPE GetNextSample(WORD stream, INSSBuffer **sample, QWORD *time, QWORD *duration,
+                                            DWORD *flags, DWORD *output, WORD *streamOut) override {
+        StandinRecord &record = Record();
+        ++record.getNextSampleCalls;
+        record.lastStreamNumberArg = stream;
+        record.lastStreamReceiverNull = streamOut == nullptr;
+        if (Failing(kFailGetNextSample)) return E_FAIL;
+        if (!open_) return kInvalidRequest;
+        if (!sample) return E_POINTER;
+        if (nextSample_ >= file_.sampleSizes.size()) return kNoMoreSamples;
+        uint32_t index = static_cast<uint32_t>(nextSample_++);
+        *sample = NewSampleBuffer(index, file_.sampleSizes[index]);
+        if (time) *time = static_cast<QWORD>(index) * kSampleSpacing;
+        if (duration) *duration = kSampleSpacing;
+        if (flags) *flags = 0;
+        if (output) *output = 0;
+        if (streamOut) *streamOut = 1;
+        return S_OK;
+    }
+
+    HRESULT STDMETHODCALLTYPE GetOutputProps(DWORD output, IWMOutputMediaProps **props) override {
+        if (!props) return E_POINTER;
+        if (!open_) return kInvalidRequest;
+        if (output != 0) return E_INVALIDARG;
+        if (file_.format.formatTag == 0) return E_FAIL;
+        *props = NewOutputProps(file_.format);
+        return S_OK;
+    }
+
+    // IWMHeaderInfo: the calls the plug-in makes. Only stream 0 (the file
+    // level) has attributes.
+    HRESULT STDMETHODCALLTYPE GetAttributeCount(WORD stream, WORD *count) override {
+        StandinRecord &record = Record();
+        ++record.attributeCountCalls;
+        record.lastAttributeStreamArg = stream;
+        if (Failing(kFailGetAttributeCount)) return E_FAIL;
+        if (!open_) return kInvalidRequest;
+        if (!count) return E_POINTER;
+        *count = stream == 0 ? static_cast<WORD>(file_.attributes.size()) : 0;
+        return S_OK;
+    }
+
+    // Null buffers ask for the lengths: the name in units (terminator
+    // included when it has one) and the value in bytes.
+    HRESULT STDMETHODCALLTYPE GetAttributeByIndex(WORD index, WORD *stream, WCHAR *name, WORD *nameLength,
+                                                  WMT_ATTR_DATATYPE *type, BYTE *value, WORD *length) override {
+        StandinRecord &record = Record();
+        ++record.attributeByIndexCalls;
+        record.lastIndexStreamArg = stream ? *stream : -1;
+        if (!open_) return kInvalidRequest;
+        if (!stream || !nameLength || !type || !length) return E_INVALIDARG;
+        if (*stream != 0 || index >= file_.attributes.size()) return E_INVALIDARG;
+        if ((name || value) && Failing(kFailGetAttributeByIndex)) return E_FAIL;
+
+        const ScriptedAttribute &attribute = file_.attributes[index];
+        WORD units = static_cast<WORD>(attribute.name.size());
+        WORD bytes = static_cast<WORD>(attribute.value.size());
+        if ((name && *nameLength < units) || (value && *length < bytes)) return E_INVALIDARG;
+        if (name) memcpy(name, attribute.name.data(), units * sizeof(WCHAR));
+        if (value) memcpy(value, attribute.value.data(), bytes);
+        *nameLength = units;
+        *length = bytes;
+        *type = static_cast<WMT_ATTR_DATATYPE>(attribute.type);
+        return S_OK;
+    }
+
+    // Everything else.
+    HRESULT STDMETHODCALLTYPE SetRangeByFrame(WORD, QWORD, LONGLONG) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE SetStreamsSelected(WORD, WORD *, WMT_STREAM_SELECTION *) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE GetStreamSelected(WORD, WMT_STREAM_SELECTION *) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE SetReadStreamSamples(WORD, WINBOOL) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE GetReadStreamSamples(WORD, WINBOOL *) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE GetOutputSetting(DWORD, LPCWSTR, WMT_ATTR_DATATYPE *, BYTE *, WORD *) override {
+        return E_NOTIMPL;
+    }
+    HRESULT STDMETHODCALLTYPE SetOutputSetting(DWORD, LPCWSTR, WMT_ATTR_DATATYPE, const BYTE *, WORD) override {
+        return E_NOTIMPL;
+    }
+    HRESULT STDMETHODCALLTYPE GetOutputCount(DWORD *) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE SetOutputProps(DWORD, IWMOutputMediaProps *) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE GetOutputFormatCount(DWORD, DWORD *) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE GetOutputFormat(DWORD, DWORD, IWMOutputMediaProps **) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE GetOutputNumberForStream(WORD, DWORD *) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE GetStreamNumberForOutput(DWORD, WORD *) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE GetMaxOutputSampleSize(DWORD, DWORD *) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE GetMaxStreamSampleSize(WORD, DWORD *) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE OpenStream(IStream *) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE GetAttributeByName(WORD *, LPCWSTR, WMT_ATTR_DATATYPE *, BYTE *, WORD *) override {
+        return E_NOTIMPL;
+    }
+    HRESULT STDMETHODCALLTYPE SetAttribute(WORD, LPCWSTR, WMT_ATTR_DATATYPE, const BYTE *, WORD) override {
+        return E_NOTIMPL;
+    }
+    HRESULT STDMETHODCALLTYPE GetMarkerCount(WORD *) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE GetMarker(WORD, WCHAR *, WORD *, QWORD *) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE AddMarker(LPCWSTR_WMSDK_TYPE_SAFE, QWORD) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE RemoveMarker(WORD) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE GetScriptCount(WORD *) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE GetScript(WORD, WCHAR *, WORD *, WCHAR *, WORD *, QWORD *) override {
+        return E_NOTIMPL;
+    }
+    HRESULT STDMETHODCALLTYPE AddScript(LPCWSTR_WMSDK_TYPE_SAFE, LPCWSTR_WMSDK_TYPE_SAFE, QWORD) override {
+        return E_NOTIMPL;
+    }
+    HRESULT STDMETHODCALLTYPE RemoveScript(WORD) override { return E_NOTIMPL; }
+
+  private:
+    ULONG references_ = 1;
+    bool open_ = false;
+    ScriptedFile file_;
+    size_t nextSample_ = 0;
+};
+
+}  // namespace
+
+// Exported by its plain name through the .def file (stdcall, like the runtime's).
+extern "C" HRESULT WINAPI WMCreateSyncReader(IUnknown *certificate, DWORD rights, IWMSyncReader **reader) {
+    StandinRecord &record = Record();
+    record.lastRights = rights;
+    record.lastCertificateNull = certificate == nullptr;
+    if (Failing(kFailCreate)) return E_FAIL;
+    if (!reader) return E_POINTER;
+    *reader = new SyncReader();
+    return S_OK;
+}
