@@ -17,10 +17,37 @@ tone stereo44.wma 5 44100 2 wmav2 128k -metadata title="Stereo Test" -metadata a
 tone mono22.wma 5 22050 1 wmav2 32k
 tone long60.wma 60 44100 2 wmav2 128k
 
+# The codec matrix: both WMA codecs, 8 to 48 kHz, mono and stereo, low and
+# high bitrates; matrix.txt lists each file with its length, rate and channels.
+: > matrix.txt
+while read -r codec rate channels bitrate; do
+    name=m-$codec-$rate-$channels-$bitrate.wma
+    tone "$name" 3 "$rate" "$channels" "$codec" "$bitrate"
+    echo "$name 3 $rate $channels" >> matrix.txt
+done <<'MATRIX'
+wmav1 8000 1 24k
+wmav2 8000 2 32k
+wmav1 11025 2 32k
+wmav2 16000 1 24k
+wmav1 22050 2 48k
+wmav2 22050 1 32k
+wmav2 32000 2 64k
+wmav1 44100 1 64k
+wmav2 44100 2 192k
+wmav1 48000 2 128k
+wmav2 48000 1 48k
+wmav2 48000 2 320k
+MATRIX
+tone long1800.wma 1800 22050 1 wmav2 32k
+echo "long1800.wma 1800 22050 1" >> matrix.txt
+
 # Damaged and foreign inputs.
 head -c "$(( $(stat -c %s stereo44.wma) / 2 ))" stereo44.wma > truncated.wma
 : > empty.wma
 python3 -c 'import random,sys; r=random.Random(7); sys.stdout.buffer.write(bytes(r.getrandbits(8) for _ in range(20000)))' > random.wma
+
+ffmpeg -nostdin -loglevel error -y -f lavfi -i "sine=duration=1" -c:a pcm_s16le wave-named.wma
+mkdir -p directory.wma
 
 if [ -x "$(dirname "$0")/../../tools/wine-bridge/make-tagged-media.sh" ]; then
     "$(dirname "$0")/../../tools/wine-bridge/make-tagged-media.sh" "$out"

@@ -1,0 +1,394 @@
+// Native checks of the ASF header reader: headers built by hand, damaged
+// headers, and one real file written by ffmpeg.
+#include "asf_header.h"
+
+#include <gtest/gtest.h>
+#include <stdio.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+typedef std::vector<uint8_t> Bytes;
+
+void Put(Bytes *b, uint64_t value, unsigned bytes) {
+    for (unsigned i = 0; i < bytes; ++i) b->push_back(i < 8 ? static_cast<uint8_t>(value >> (8 * i)) : 0);
+}
+
+// An object id from its text form, in file byte order.
+Bytes Guid(const char *text) {
+    unsigned a, b, c, d[8];
+    sscanf(text, "%8x-%4x-%4x-%2x%2x-%2x%2x%2x%2x%2x%2x", &a, &b, &c, &d[0], &d[1], &d[2], &d[3], &d[4], &d[5],
+           &d[6], &d[7]);
+    Bytes out;
+    Put(&out, a, 4);
+    Put(&out, b, 2);
+    Put(&out, c, 2);
+    for (unsigned x : d) out.push_back(static_cast<uint8_t>(x));
+    return out;
+}
+
+const char kHeader[] = "75B22630-668E-11CF-A6D9-00AA0062CE6C";
+const char kFileProps[] = "8CABDCA1-A947-11CF-8EE4-00C00C205365";
+const char kContent[] = "75B22633-668E-11CF-A6D9-00AA0062CE6C";
+const char kExtended[] = "D2D0A440-E307-11D2-97F0-00A0C95EA850";
+const char kExtension[] = "5FBF03B5-A92E-11CF-8EE3-00C00C205365";
+const char kMetadata[] = "C5F8CBEA-5BAF-4877-8467-AA8C44FA4CCA";
+const char kLibrary[] = "44231C94-9498-49D1-A141-1D134E457054";
+const char kPadding[] = "1806D474-CADF-4509-A4BA-9AABCB96AAE8";
+
+Bytes Object(const char *id, const Bytes &body) {
+    Bytes out = Guid(id);
+    Put(&out, body.size() + 24, 8);
+    out.insert(out.end(), body.begin(), body.end());
+    return out;
+}
+
+Bytes Header(const std::vector<Bytes> &children) {
+    Bytes body;
+    Put(&body, children.size(), 4);
+    body.push_back(1);
+    body.push_back(2);
+    for (const Bytes &child : children) body.insert(body.end(), child.begin(), child.end());
+    return Object(kHeader, body);
+}
+
+Bytes Utf16(const std::u16string &text, bool terminated = true) {
+    Bytes out;
+    for (char16_t unit : text) Put(&out, unit, 2);
+    if (terminated) Put(&out, 0, 2);
+    return out;
+}
+
+Bytes FileProperties(uint64_t fileSize, uint64_t playDuration, uint64_t prerollMs, uint32_t flags,
+                     uint32_t bitrate) {
+    Bytes body(16, 0xAB);  // file id
+    Put(&body, fileSize, 8);
+    Put(&body, 0, 8);  // creation date
+    Put(&body, 7, 8);  // packets
+    Put(&body, playDuration, 8);
+    Put(&body, playDuration, 8);  // send duration
+    Put(&body, prerollMs, 8);
+    Put(&body, flags, 4);
+    Put(&body, 3200, 4);
+    Put(&body, 3200, 4);
+    Put(&body, bitrate, 4);
+    return Object(kFileProps, body);
+}
+
+Bytes ContentDescription(const std::vector<std::u16string> &texts) {
+    Bytes body, strings;
+    for (const std::u16string &text : texts) {
+        Bytes encoded = text.empty() ? Bytes() : Utf16(text);
+        Put(&body, encoded.size(), 2);
+        strings.insert(strings.end(), encoded.begin(), encoded.end());
+    }
+    body.insert(body.end(), strings.begin(), strings.end());
+    return Object(kContent, body);
+}
+
+struct Descriptor {
+    std::u16string name;
+    uint16_t type;
+    Bytes value;
+};
+
+Bytes ExtendedContent(const std::vector<Descriptor> &descriptors) {
+    Bytes body;
+    Put(&body, descriptors.size(), 2);
+    for (const Descriptor &d : descriptors) {
+        Bytes name = Utf16(d.name);
+        Put(&body, name.size(), 2);
+        body.insert(body.end(), name.begin(), name.end());
+        Put(&body, d.type, 2);
+        Put(&body, d.value.size(), 2);
+        body.insert(body.end(), d.value.begin(), d.value.end());
+    }
+    return Object(kExtended, body);
+}
+
+struct Record {
+    uint16_t stream;
+    std::u16string name;
+    uint16_t type;
+    Bytes value;
+};
+
+Bytes MetadataObject(const char *id, const std::vector<Record> &records) {
+    Bytes body;
+    Put(&body, records.size(), 2);
+    for (const Record &r : records) {
+        Bytes name = Utf16(r.name);
+        Put(&body, 0, 2);
+        Put(&body, r.stream, 2);
+        Put(&body, name.size(), 2);
+        Put(&body, r.type, 2);
+        Put(&body, r.value.size(), 4);
+        body.insert(body.end(), name.begin(), name.end());
+        body.insert(body.end(), r.value.begin(), r.value.end());
+    }
+    return Object(id, body);
+}
+
+Bytes HeaderExtension(const std::vector<Bytes> &children) {
+    Bytes data;
+    for (const Bytes &child : children) data.insert(data.end(), child.begin(), child.end());
+    Bytes body = Guid("ABD3D211-A9BA-11CF-8EE6-00C00C205365");
+    Put(&body, 6, 2);
+    Put(&body, data.size(), 4);
+    body.insert(body.end(), data.begin(), data.end());
+    return Object(kExtension, body);
+}
+
+Bytes Number(uint64_t value, unsigned bytes) {
+    Bytes out;
+    Put(&out, value, bytes);
+    return out;
+}
+
+std::vector<AsfAttribute> Parse(const Bytes &bytes, bool *ok = nullptr) {
+    std::vector<AsfAttribute> attributes;
+    bool parsed = ParseAsfHeader(bytes.data(), bytes.size(), &attributes);
+    if (ok) *ok = parsed;
+    return attributes;
+}
+
+const AsfAttribute *Find(const std::vector<AsfAttribute> &list, const std::u16string &name) {
+    for (const AsfAttribute &a : list)
+        if (a.name == name) return &a;
+    return nullptr;
+}
+
+uint64_t NumberOf(const AsfAttribute *a) {
+    uint64_t value = 0;
+    for (size_t i = a->value.size(); i-- > 0;) value = value << 8 | a->value[i];
+    return value;
+}
+
+std::u16string TextOf(const AsfAttribute *a) {
+    std::u16string text;
+    for (size_t i = 0; i + 1 < a->value.size(); i += 2) {
+        char16_t unit = static_cast<char16_t>(a->value[i] | a->value[i + 1] << 8);
+        if (!unit) break;
+        text.push_back(unit);
+    }
+    return text;
+}
+
+std::vector<std::u16string> Names(const std::vector<AsfAttribute> &list) {
+    std::vector<std::u16string> names;
+    for (const AsfAttribute &a : list) names.push_back(a.name);
+    return names;
+}
+
+TEST(AsfHeader, FilePropertiesGiveDurationWithoutPrerollBitrateSizeAndFlags) {
+    // 8 minutes of sound after a 3.1 s preroll.
+    Bytes h = Header({FileProperties(123456789012ull, 4800000000ull + 31000000, 3100, 2, 128000)});
+    auto list = Parse(h);
+    ASSERT_EQ(Names(list), (std::vector<std::u16string>{u"Duration", u"Bitrate", u"Seekable", u"Broadcast",
+                                                         u"FileSize"}));
+    EXPECT_EQ(list[0].type, kAsfQword);
+    EXPECT_EQ(NumberOf(&list[0]), 4800000000ull);
+    EXPECT_EQ(list[1].type, kAsfDword);
+    EXPECT_EQ(NumberOf(&list[1]), 128000u);
+    EXPECT_EQ(list[2].type, kAsfBool);
+    EXPECT_EQ(list[2].value.size(), 4u);
+    EXPECT_EQ(NumberOf(&list[2]), 1u);
+    EXPECT_EQ(NumberOf(&list[3]), 0u);
+    EXPECT_EQ(list[4].type, kAsfQword);
+    EXPECT_EQ(NumberOf(&list[4]), 123456789012ull);
+}
+
+TEST(AsfHeader, BroadcastHasNoDurationOrSizeAndPrerollNeverUnderflows) {
+    auto broadcast = Parse(Header({FileProperties(999, 50000000, 0, 1, 64000)}));
+    EXPECT_EQ(Names(broadcast), (std::vector<std::u16string>{u"Bitrate", u"Seekable", u"Broadcast"}));
+    EXPECT_EQ(NumberOf(Find(broadcast, u"Broadcast")), 1u);
+    // A preroll longer than the whole play duration, and one so large that
+    // converting it to 100-ns units would overflow.
+    EXPECT_EQ(NumberOf(Find(Parse(Header({FileProperties(1, 10000, 5, 0, 1)})), u"Duration")), 0u);
+    EXPECT_EQ(NumberOf(Find(Parse(Header({FileProperties(1, 10000, ~0ull, 0, 1)})), u"Duration")), 0u);
+}
+
+TEST(AsfHeader, ContentDescriptionGivesItsNonEmptyTexts) {
+    auto list = Parse(Header({ContentDescription({u"Caf\u00e9 \u00dcberschall", u"M\u00fcller", u"", u"Notes",
+                                                  u"\u041a\u0438\u043d\u043e"})}));
+    ASSERT_EQ(Names(list), (std::vector<std::u16string>{u"Title", u"Author", u"Description", u"Rating"}));
+    EXPECT_EQ(list[0].type, kAsfString);
+    EXPECT_EQ(TextOf(&list[0]), u"Caf\u00e9 \u00dcberschall");
+    // Texts are handed out with exactly one terminating zero unit.
+    EXPECT_EQ(list[0].value.size(), (15u + 1) * 2);
+    EXPECT_EQ(TextOf(&list[1]), u"M\u00fcller");
+    EXPECT_EQ(TextOf(&list[3]), u"\u041a\u0438\u043d\u043e");
+}
+
+TEST(AsfHeader, ExtendedDescriptorsKeepTheirNamesTypesAndOrder) {
+    auto list = Parse(Header({ExtendedContent({
+        {u"WM/AlbumTitle", 0, Utf16(u"Album")},
+        {u"WM/TrackNumber", 3, Number(5, 4)},
+        {u"WM/Picture", 1, Bytes{1, 2, 3}},
+        {u"IsVBR", 2, Number(1, 4)},
+        {u"WM/Big", 4, Number(0x1122334455667788ull, 8)},
+        {u"WM/Small", 5, Number(0xBEEF, 2)},
+        {u"WM/Year", 0, Utf16(u"2001", false)},  // stored without its terminator
+    })}));
+    ASSERT_EQ(Names(list), (std::vector<std::u16string>{u"WM/AlbumTitle", u"WM/TrackNumber", u"WM/Picture",
+                                                         u"IsVBR", u"WM/Big", u"WM/Small", u"WM/Year"}));
+    EXPECT_EQ(TextOf(&list[0]), u"Album");
+    EXPECT_EQ(list[1].type, kAsfDword);
+    EXPECT_EQ(NumberOf(&list[1]), 5u);
+    EXPECT_EQ(list[2].type, kAsfBinary);
+    EXPECT_EQ(list[2].value, (Bytes{1, 2, 3}));
+    EXPECT_EQ(list[3].type, kAsfBool);
+    EXPECT_EQ(list[4].type, kAsfQword);
+    EXPECT_EQ(NumberOf(&list[4]), 0x1122334455667788ull);
+    EXPECT_EQ(list[5].type, kAsfWord);
+    EXPECT_EQ(NumberOf(&list[5]), 0xBEEFu);
+    EXPECT_EQ(list[6].value, Utf16(u"2001"));
+}
+
+TEST(AsfHeader, DescriptorsWhoseLengthDoesNotFitTheirTypeAreSkipped) {
+    auto list = Parse(Header({ExtendedContent({
+        {u"ShortDword", 3, Number(5, 2)},
+        {u"LongQword", 4, Number(5, 9)},
+        {u"UnknownType", 9, Number(5, 4)},
+        {u"", 0, Utf16(u"nameless")},
+        {u"Kept", 5, Number(7, 2)},
+    })}));
+    EXPECT_EQ(Names(list), (std::vector<std::u16string>{u"Kept"}));
+}
+
+TEST(AsfHeader, MetadataObjectsGiveOnlyFileLevelRecords) {
+    auto list = Parse(Header({HeaderExtension({
+        MetadataObject(kMetadata, {{0, u"WM/Mood", 0, Utf16(u"calm")}, {1, u"StreamOnly", 3, Number(1, 4)}}),
+        Object(kPadding, Bytes(10, 0)),
+        MetadataObject(kLibrary, {{2, u"Other", 0, Utf16(u"x")},
+                                  {0, u"WM/Flag", 2, Number(1, 2)},
+                                  {0, u"WM/MediaClassPrimaryID", 6, Bytes(16, 0x5A)}}),
+    })}));
+    ASSERT_EQ(Names(list), (std::vector<std::u16string>{u"WM/Mood", u"WM/Flag", u"WM/MediaClassPrimaryID"}));
+    EXPECT_EQ(TextOf(&list[0]), u"calm");
+    // The Metadata objects store a BOOL in 16 bits; it is handed out in 32.
+    EXPECT_EQ(list[1].type, kAsfBool);
+    EXPECT_EQ(list[1].value, Number(1, 4));
+    EXPECT_EQ(list[2].type, kAsfGuid);
+    EXPECT_EQ(list[2].value, Bytes(16, 0x5A));
+}
+
+TEST(AsfHeader, AttributesComeInObjectOrderWhateverTheFileOrder) {
+    auto list = Parse(Header({
+        HeaderExtension({MetadataObject(kMetadata, {{0, u"M", 0, Utf16(u"m")}})}),
+        ExtendedContent({{u"E", 0, Utf16(u"e")}}),
+        ContentDescription({u"T", u"", u"", u"", u""}),
+        FileProperties(1, 0, 0, 0, 1),
+    }));
+    EXPECT_EQ(Names(list), (std::vector<std::u16string>{u"Duration", u"Bitrate", u"Seekable", u"Broadcast",
+                                                         u"FileSize", u"Title", u"E", u"M"}));
+}
+
+TEST(AsfHeader, NotAHeaderObject) {
+    bool ok = true;
+    Parse(Bytes(), &ok);
+    EXPECT_FALSE(ok);
+    Parse(Object(kContent, Bytes(30, 0)), &ok);
+    EXPECT_FALSE(ok);
+    Bytes tiny = Header({});
+    tiny[16] = 29;  // declares less than its own fixed part
+    Parse(tiny, &ok);
+    EXPECT_FALSE(ok);
+    EXPECT_EQ(AsfHeaderSize(tiny.data(), tiny.size()), 0u);
+    Bytes good = Header({FileProperties(1, 0, 0, 0, 1)});
+    EXPECT_EQ(AsfHeaderSize(good.data(), good.size()), good.size());
+    EXPECT_EQ(AsfHeaderSize(good.data(), 29), 0u);
+}
+
+// Sets the 64-bit size field of the object that starts at offset.
+void SetSize(Bytes *b, size_t offset, uint64_t size) {
+    for (int i = 0; i < 8; ++i) (*b)[offset + 16 + i] = static_cast<uint8_t>(size >> (8 * i));
+}
+
+TEST(AsfHeader, DamagedObjectSizesStopTheWalkAndKeepWhatCameBefore) {
+    Bytes content = ContentDescription({u"Before", u"", u"", u"", u""});
+    Bytes extended = ExtendedContent({{u"After", 0, Utf16(u"x")}});
+    const size_t second = 30 + content.size();
+    for (uint64_t size : {0ull, 23ull, extended.size() + 1ull, ~0ull, ~0ull - 10}) {
+        Bytes h = Header({content, extended});
+        SetSize(&h, second, size);
+        EXPECT_EQ(Names(Parse(h)), (std::vector<std::u16string>{u"Title"})) << "declared size " << size;
+    }
+}
+
+TEST(AsfHeader, CountsAndLengthsBeyondTheirObjectAreNeverRead) {
+    // A descriptor count larger than the descriptors present.
+    Bytes h = Header({ExtendedContent({{u"One", 0, Utf16(u"1")}})});
+    h[30 + 24] = 200;
+    EXPECT_EQ(Names(Parse(h)), (std::vector<std::u16string>{u"One"}));
+
+    // A text length that runs past the Content Description Object.
+    Bytes c = Header({ContentDescription({u"T", u"A", u"", u"", u""})});
+    c[30 + 24 + 2] = 0xFF;
+    EXPECT_EQ(Names(Parse(c)), (std::vector<std::u16string>{u"Title"}));
+
+    // A header extension whose data size exceeds the object.
+    Bytes e = Header({HeaderExtension({MetadataObject(kMetadata, {{0, u"M", 0, Utf16(u"m")}})})});
+    e[30 + 24 + 18] = 0xFF;
+    EXPECT_TRUE(Parse(e).empty());
+
+    // A metadata record whose 32-bit value length points far past the end.
+    Bytes m = Header({HeaderExtension({MetadataObject(kMetadata, {{0, u"M", 0, Utf16(u"m")}})})});
+    const size_t record = 30 + 46 + 24 + 2;
+    m[record + 8] = 0xF0;
+    m[record + 11] = 0x7F;
+    EXPECT_TRUE(Parse(m).empty());
+
+    // A File Properties Object too short for its fields.
+    EXPECT_TRUE(Parse(Header({Object(kFileProps, Bytes(79, 0))})).empty());
+}
+
+TEST(AsfHeader, HeaderCutShortByTheEndOfTheFileGivesWhatItHolds) {
+    Bytes h = Header({FileProperties(1, 0, 0, 0, 1), ContentDescription({u"Title", u"", u"", u"", u""})});
+    Bytes cut(h.begin(), h.end() - 4);
+    EXPECT_EQ(Names(Parse(cut)).size(), 5u);  // the file's properties, not the cut description
+}
+
+TEST(AsfHeader, ValuesTooLongForA16BitLengthAreSkipped) {
+    auto list = Parse(Header({HeaderExtension({MetadataObject(
+        kLibrary, {{0, u"WM/Picture", 1, Bytes(0x10000, 7)}, {0, u"Fits", 1, Bytes(0xFFFF, 7)}})})}));
+    EXPECT_EQ(Names(list), (std::vector<std::u16string>{u"Fits"}));
+}
+
+#ifdef ASF_SAMPLE_FILE
+// A file written by ffmpeg with known tags (see native.cmake).
+TEST(AsfHeader, RealFileWrittenByFfmpeg) {
+    FILE *f = fopen(ASF_SAMPLE_FILE, "rb");
+    ASSERT_NE(f, nullptr) << ASF_SAMPLE_FILE;
+    Bytes file;
+    int ch;
+    while ((ch = fgetc(f)) != EOF) file.push_back(static_cast<uint8_t>(ch));
+    fclose(f);
+
+    uint64_t headerSize = AsfHeaderSize(file.data(), file.size());
+    ASSERT_GT(headerSize, 30u);
+    ASSERT_LT(headerSize, file.size());
+    std::vector<AsfAttribute> list;
+    ASSERT_TRUE(ParseAsfHeader(file.data(), static_cast<size_t>(headerSize), &list));
+
+    ASSERT_NE(Find(list, u"FileSize"), nullptr);
+    EXPECT_EQ(NumberOf(Find(list, u"FileSize")), file.size());
+    ASSERT_NE(Find(list, u"Duration"), nullptr);
+    // Two seconds of sound; the encoder's last frame may run a little over.
+    uint64_t duration = NumberOf(Find(list, u"Duration"));
+    EXPECT_GE(duration, 20000000u);
+    EXPECT_LE(duration, 20500000u);
+    EXPECT_EQ(NumberOf(Find(list, u"Bitrate")), 64000u);
+    ASSERT_NE(Find(list, u"Title"), nullptr);
+    EXPECT_EQ(TextOf(Find(list, u"Title")), u"Caf\u00e9 \u00dcberschall");
+    EXPECT_EQ(TextOf(Find(list, u"Author")), u"M\u00fcller");
+    ASSERT_NE(Find(list, u"WM/AlbumTitle"), nullptr);
+    EXPECT_EQ(TextOf(Find(list, u"WM/AlbumTitle")), u"\u041a\u0438\u043d\u043e");
+    ASSERT_NE(Find(list, u"WM/TrackNumber"), nullptr);
+    EXPECT_EQ(TextOf(Find(list, u"WM/TrackNumber")), u"5");
+}
+#endif
+
+}  // namespace
