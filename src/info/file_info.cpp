@@ -53,7 +53,7 @@ bool ValueText(WMT_ATTR_DATATYPE type, const BYTE *value, WORD length, char *tex
                 if (units[count] == 0) break;
             }
             if (count == 0) return false;
-            int bytes = WideCharToMultiByte(CP_ACP, 0, units, count, text, kTextUnitsConverted * 2, nullptr,
+            int bytes = WideCharToMultiByte(CP_ACP, 0, units, count, text, kTextUnitsConverted * 3, nullptr,
                                             nullptr);
             *textLength = bytes > 0 ? static_cast<size_t>(bytes) : 0;
             return *textLength > 0;
@@ -64,7 +64,7 @@ bool ValueText(WMT_ATTR_DATATYPE type, const BYTE *value, WORD length, char *tex
 }
 
 void StoreText(WMT_ATTR_DATATYPE type, const BYTE *value, WORD length, char *field) {
-    char text[kTextUnitsConverted * 2];
+    char text[kTextUnitsConverted * 3];  // room for a multi-byte ANSI code page
     size_t textLength;
     if (ValueText(type, value, length, text, &textLength))  // an empty value keeps the field
         CopyToField(field, kTagTextSize, text, textLength, IsAnsiLeadByte);
@@ -109,7 +109,9 @@ void ReadAttributes(InputModule *module, FileInfo *info, TagSet *tags) {
                                                                     &type, nullptr, &valueLength);
         if (FAILED(module->lastStatus) || nameLength == 0) continue;
 
-        WCHAR *name = static_cast<WCHAR *>(malloc(nameLength * sizeof(WCHAR)));
+        // One unit more than asked for, so a name sent without its
+        // terminator still ends within the buffer.
+        WCHAR *name = static_cast<WCHAR *>(malloc((nameLength + 1) * sizeof(WCHAR)));
         BYTE *value = static_cast<BYTE *>(malloc(valueLength ? valueLength : 1));
         if (!name || !value) {
             free(name);
@@ -123,7 +125,7 @@ void ReadAttributes(InputModule *module, FileInfo *info, TagSet *tags) {
                                                                     value, &valueRoom);
         // The runtime may report less than it first said, never trust more.
         if (SUCCEEDED(module->lastStatus) && nameRoom <= nameLength && valueRoom <= valueLength) {
-            name[nameLength - 1] = 0;
+            name[nameRoom] = 0;
             StoreAttribute(name, type, value, valueRoom, info, tags);
         }
         free(name);
