@@ -47,9 +47,16 @@ void OpenReader(const char *fileName, ReaderHold *hold, HRESULT *lastStatus) {
         hold->reader = nullptr;
         return;
     }
-    // Not examined: a file that did not open shows itself later as a stream
-    // without samples or a file without attributes.
+    // A file that did not open shows itself later as a stream without samples
+    // or a file without attributes. The reader is given back at once: a
+    // reader whose Open failed has nothing to offer, and Wine's runtime may
+    // hang a later Open in the process when such a reader is queried further.
     *lastStatus = hold->reader->Open(wideName);
+    if (FAILED(*lastStatus)) {
+        hold->reader->Close();
+        hold->reader->Release();
+        hold->reader = nullptr;
+    }
 }
 
 void CloseReader(ReaderHold *hold) {

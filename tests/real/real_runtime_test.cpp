@@ -7,15 +7,10 @@
 #include <string>
 
 #include "plugin/module.h"
+#include "real_files.h"
 #include "test_paths.h"
 
 namespace {
-
-struct Decoded {
-    uint64_t bytes = 0;
-    uint32_t largestChunk = 0;
-    uint32_t chunks = 0;
-};
 
 class RealRuntime : public ::testing::Test {
 protected:
@@ -26,40 +21,8 @@ protected:
     }
     void TearDown() override { module->ops->Release(module); }
 
-    FileInfo Query(const std::string &path) {
-        FileInfo info;
-        memset(&info, 0, sizeof(info));
-        strcpy(info.title, "before");
-        EXPECT_EQ(module->ops->GetFileInfo(module, path.c_str(), 0, &info), 1);
-        return info;
-    }
-
-    static Decoded ReadToEnd(DecodeStream *stream) {
-        const StreamOps *ops = *reinterpret_cast<const StreamOps *const *>(stream);
-        Decoded result;
-        const uint8_t *data = nullptr;
-        while (uint32_t count = ops->Read(stream, &data)) {
-            EXPECT_NE(data, nullptr);
-            result.bytes += count;
-            result.chunks++;
-            if (count > result.largestChunk) result.largestChunk = count;
-            if (result.chunks > 1000000) break;  // a runaway stream fails below instead of hanging
-        }
-        EXPECT_EQ(ops->Read(stream, &data), 0u) << "the end stays the end";
-        return result;
-    }
-
-    Decoded Decode(const std::string &path, int32_t seekMs = -1) {
-        DecodeStream *stream = module->ops->OpenStream(module, path.c_str(), 0);
-        EXPECT_NE(stream, nullptr);
-        const StreamOps *ops = *reinterpret_cast<const StreamOps *const *>(stream);
-        if (seekMs >= 0) {
-            EXPECT_EQ(ops->Seek(stream, seekMs), seekMs);
-        }
-        Decoded result = ReadToEnd(stream);
-        ops->Close(stream);
-        return result;
-    }
+    FileInfo Query(const std::string &path) { return Describe(module, path); }
+    Decoded Decode(const std::string &path, int32_t seekMs = -1) { return DecodeFile(module, path, seekMs); }
 
     static void ExpectNear(uint64_t actual, double expected) {
         EXPECT_NEAR(static_cast<double>(actual), expected, expected * 0.02);
@@ -105,7 +68,7 @@ TEST_F(RealRuntime, SeekThenReadGivesTheRemainder) {
 
 TEST_F(RealRuntime, SeekPastTheEndReadsNothingMore) {
     DecodeStream *stream = module->ops->OpenStream(module, MediaPath("stereo44.wma").c_str(), 0);
-    const StreamOps *ops = *reinterpret_cast<const StreamOps *const *>(stream);
+    const StreamOps *ops = OpsOf(stream);
     ops->Seek(stream, 60000);
     EXPECT_LT(ReadToEnd(stream).bytes, 44100u * 4 / 10);
     ops->Close(stream);
@@ -130,7 +93,7 @@ TEST_F(RealRuntime, BadFilesReadNothingAndStillDescribe) {
 TEST_F(RealRuntime, FileIsFreeRightAfterCloseAndAfterTheQuery) {
     std::string played = CopyOf("stereo44.wma");
     DecodeStream *stream = module->ops->OpenStream(module, played.c_str(), 0);
-    const StreamOps *ops = *reinterpret_cast<const StreamOps *const *>(stream);
+    const StreamOps *ops = OpsOf(stream);
     const uint8_t *data;
     EXPECT_GT(ops->Read(stream, &data), 0u);
     ops->Close(stream);
@@ -150,8 +113,8 @@ TEST_F(RealRuntime, StreamsAreIndependentOfEachOtherAndOfTheModule) {
     module = Velmor_GetInputModule2(GetModuleHandleA(nullptr), nullptr);
     ExpectNear(ReadToEnd(second).bytes, 5.0 * 22050 * 2);
     ExpectNear(ReadToEnd(first).bytes, 5.0 * 44100 * 4);
-    (*reinterpret_cast<const StreamOps *const *>(first))->Close(first);
-    (*reinterpret_cast<const StreamOps *const *>(second))->Close(second);
+    OpsOf(first)->Close(first);
+    OpsOf(second)->Close(second);
 }
 
 }  // namespace

@@ -1,0 +1,40 @@
+#include "real_files.h"
+
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <string.h>
+
+FileInfo Describe(InputModule *module, const std::string &path) {
+    FileInfo info;
+    memset(&info, 0, sizeof(info));
+    strcpy(info.title, "before");
+    EXPECT_EQ(module->ops->GetFileInfo(module, path.c_str(), 0, &info), 1);
+    return info;
+}
+
+Decoded ReadToEnd(DecodeStream *stream) {
+    Decoded result;
+    const uint8_t *data = nullptr;
+    while (uint32_t count = OpsOf(stream)->Read(stream, &data)) {
+        EXPECT_NE(data, nullptr);
+        result.bytes += count;
+        result.chunks++;
+        if (count > result.largestChunk) result.largestChunk = count;
+        if (result.chunks > 10000000) break;  // a runaway stream fails the length check instead of hanging
+    }
+    EXPECT_EQ(OpsOf(stream)->Read(stream, &data), 0u) << "the end stays the end";
+    return result;
+}
+
+Decoded DecodeFile(InputModule *module, const std::string &path, int32_t seekMs) {
+    DecodeStream *stream = module->ops->OpenStream(module, path.c_str(), 0);
+    EXPECT_NE(stream, nullptr);
+    if (!stream) return Decoded();
+    if (seekMs >= 0) {
+        EXPECT_EQ(OpsOf(stream)->Seek(stream, seekMs), seekMs);
+    }
+    Decoded result = ReadToEnd(stream);
+    OpsOf(stream)->Close(stream);
+    return result;
+}

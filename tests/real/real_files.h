@@ -1,0 +1,31 @@
+// Shared steps of the real-file tests: describe a file and decode it
+// through a stream.
+#pragma once
+
+#include <stdint.h>
+
+#include <string>
+
+#include "plugin/module.h"
+
+struct Decoded {
+    uint64_t bytes = 0;
+    uint32_t largestChunk = 0;
+    uint32_t chunks = 0;
+};
+
+inline const StreamOps *OpsOf(DecodeStream *stream) { return *reinterpret_cast<const StreamOps *const *>(stream); }
+
+// GetFileInfo into a record that starts zeroed with the title "before".
+FileInfo Describe(InputModule *module, const std::string &path);
+
+// Every chunk to the end; the read after the end must give 0 again.
+Decoded ReadToEnd(DecodeStream *stream);
+
+// Opens, optionally seeks (seekMs >= 0, which must succeed), reads to the end, closes.
+Decoded DecodeFile(InputModule *module, const std::string &path, int32_t seekMs = -1);
+
+// Bytes a second of 16-bit PCM in the record's format.
+inline double ByteRate(const FileInfo &info) {
+    return static_cast<double>(info.sampleRate) * info.channels * (info.bitsPerSample / 8);
+}
