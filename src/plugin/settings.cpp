@@ -32,13 +32,17 @@ bool ReadChoice(HKEY key, uint8_t *choice) {
     return true;
 }
 
+enum TypeRule { kAnyType, kTextTypeOnly };
+
 // Reads a text value of at most kTemplateSize bytes into buffer; the text ends
 // at its first zero or at the end of the data, and keeps at most 254 bytes.
-LONG ReadText(HKEY key, const char *name, char *buffer) {
+LONG ReadText(HKEY key, const char *name, TypeRule rule, char *buffer) {
     char data[kTemplateSize];
     DWORD size = sizeof(data);
-    LONG status = RegQueryValueExA(key, name, nullptr, nullptr, reinterpret_cast<BYTE *>(data), &size);
+    DWORD type = REG_NONE;
+    LONG status = RegQueryValueExA(key, name, nullptr, &type, reinterpret_cast<BYTE *>(data), &size);
     if (status != ERROR_SUCCESS) return status;
+    if (rule == kTextTypeOnly && type != REG_SZ && type != REG_EXPAND_SZ) return ERROR_INVALID_DATA;
     if (size > kTemplateSize - 1) size = kTemplateSize - 1;
     size_t length = strnlen(data, size);
     memcpy(buffer, data, length);
@@ -64,14 +68,20 @@ void LoadSettings(ModuleSettings *settings) {
     settings->templateChoice = kUsePlayerTemplate;
 
     HKEY key;
-    if (RegOpenKeyExA(HKEY_CURRENT_USER, kModuleKeyPath, 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS) {
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, kModuleKeyPath, 0, KEY_ALL_ACCESS, &key) == ERROR_SUCCESS) {
+        // Values the module cannot use are replaced by what it uses instead.
+        if (!ReadChoice(key, &settings->templateChoice)) WriteChoice(key, settings->templateChoice);
+        if (ReadText(key, kTemplateValue, kTextTypeOnly, settings->titleTemplate) != ERROR_SUCCESS)
+            WriteTemplate(key, settings->titleTemplate);
+        RegCloseKey(key);
+    } else if (RegOpenKeyExA(HKEY_CURRENT_USER, kModuleKeyPath, 0, KEY_READ, &key) == ERROR_SUCCESS) {
+        // A key the user may read but not change still holds the user's settings.
+        ReadChoice(key, &settings->templateChoice);
+        ReadText(key, kTemplateValue, kTextTypeOnly, settings->titleTemplate);
+        RegCloseKey(key);
+    } else {
         CreateWithDefaults(settings);
-        return;
     }
-    if (!ReadChoice(key, &settings->templateChoice)) WriteChoice(key, settings->templateChoice);
-    if (ReadText(key, kTemplateValue, settings->titleTemplate) != ERROR_SUCCESS)
-        WriteTemplate(key, settings->titleTemplate);
-    RegCloseKey(key);
 }
 
 int32_t SaveSettings(const ModuleSettings *settings) {
@@ -88,7 +98,8 @@ bool ReadPlayerTemplate(char *buffer) {
     buffer[0] = '\0';
     HKEY key;
     if (RegOpenKeyExA(HKEY_CURRENT_USER, kPlayerKeyPath, 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
-    if (ReadText(key, kPlayerTemplateValue, buffer) != ERROR_SUCCESS) buffer[0] = '\0';
+    // The player's value is taken as text whatever its registry type.
+    if (ReadText(key, kPlayerTemplateValue, kAnyType, buffer) != ERROR_SUCCESS) buffer[0] = '\0';
     RegCloseKey(key);
     return true;
 }

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <windows.h>
+#include <sddl.h>
 
 #include <string.h>
 
@@ -185,10 +186,47 @@ TEST_F(Registry, TemplateLengthLimits) {
     StoreModuleValue("Trackline", REG_SZ, text255.substr(0, 254).c_str(), 255);
     EXPECT_EQ(text255.substr(0, 254), std::string(CreateModuleSettings().titleTemplate));
 
-    // Wrong-typed values are read as text and stay terminated.
+    // A template stored as anything but text is replaced by the default.
     const DWORD word = 0x41424344;
     StoreModuleValue("Trackline", REG_DWORD, &word, sizeof(word));
-    EXPECT_STREQ("DCBA", CreateModuleSettings().titleTemplate);
+    EXPECT_STREQ("%1 - %3", CreateModuleSettings().titleTemplate);
+    ExpectStoredTemplate("%1 - %3");
+    StoreModuleValue("Trackline", REG_BINARY, "%2", 2);
+    EXPECT_STREQ("%1 - %3", CreateModuleSettings().titleTemplate);
+    // Empty text is a template, the empty one.
+    StoreModuleValue("Trackline", REG_SZ, "", 0);
+    EXPECT_STREQ("", CreateModuleSettings().titleTemplate);
+}
+
+// Sets the module key's access list (SDDL); true when the registry took it.
+bool RestrictModuleKey(const char *sddl) {
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (!ConvertStringSecurityDescriptorToSecurityDescriptorA(sddl, SDDL_REVISION_1, &descriptor, nullptr))
+        return false;
+    HKEY key;
+    LONG status = RegOpenKeyExA(HKEY_CURRENT_USER, kModuleKeyPath, 0, WRITE_DAC, &key);
+    if (status == ERROR_SUCCESS) {
+        status = RegSetKeySecurity(key, DACL_SECURITY_INFORMATION, descriptor);
+        RegCloseKey(key);
+    }
+    LocalFree(descriptor);
+    return status == ERROR_SUCCESS;
+}
+
+TEST_F(Registry, ReadOnlyKeyStillGivesTheStoredSettings) {
+    const BYTE one = 1;
+    StoreModuleValue("id3ordial", REG_BINARY, &one, 1);
+    StoreModuleValue("Trackline", REG_SZ, "%3 (%6)", 7);
+    ASSERT_TRUE(RestrictModuleKey("D:P(A;;KR;;;WD)"));  // everyone may read, nobody may write
+    HKEY key;
+    bool writable = RegOpenKeyExA(HKEY_CURRENT_USER, kModuleKeyPath, 0, KEY_ALL_ACCESS, &key) == ERROR_SUCCESS;
+    if (writable) RegCloseKey(key);
+
+    ModuleSettings settings = CreateModuleSettings();
+    EXPECT_EQ(1, settings.templateChoice);
+    EXPECT_STREQ("%3 (%6)", settings.titleTemplate);
+    if (!writable) EXPECT_NE(0, SaveSettings(&settings)) << "a key nobody may write cannot be saved to";
+    ASSERT_TRUE(RestrictModuleKey("D:P(A;;KA;;;WD)"));
 }
 
 TEST_F(Registry, SaveWritesBothValues) {
