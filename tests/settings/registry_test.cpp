@@ -128,7 +128,7 @@ TEST_F(Registry, StoredValuesLoad) {
     // A counted terminator, or bytes after a zero, are not part of the text.
     StoreModuleValue("Trackline", REG_SZ, "%2", 3);
     EXPECT_STREQ("%2", CreateModuleSettings().titleTemplate);
-    StoreModuleValue("Trackline", REG_BINARY, "ab\0cd", 5);
+    StoreModuleValue("Trackline", REG_SZ, "ab\0cd", 5);
     EXPECT_STREQ("ab", CreateModuleSettings().titleTemplate);
     // Any choice byte is kept as stored.
     const BYTE seven = 7;
@@ -225,7 +225,9 @@ TEST_F(Registry, ReadOnlyKeyStillGivesTheStoredSettings) {
     ModuleSettings settings = CreateModuleSettings();
     EXPECT_EQ(1, settings.templateChoice);
     EXPECT_STREQ("%3 (%6)", settings.titleTemplate);
-    if (!writable) EXPECT_NE(0, SaveSettings(&settings)) << "a key nobody may write cannot be saved to";
+    if (!writable) {
+        EXPECT_NE(0, SaveSettings(&settings)) << "a key nobody may write cannot be saved to";
+    }
     ASSERT_TRUE(RestrictModuleKey("D:P(A;;KA;;;WD)"));
 }
 
