@@ -55,10 +55,12 @@ bool KeyExists() {
     return true;
 }
 
-Snapshot::Snapshot()
-    : keyExisted_(KeyExists()),
-      hasChoice_(ReadValue("id3ordial", &choiceType_, &choice_)),
-      hasTemplate_(ReadValue("Trackline", &templateType_, &template_)) {}
+// Read in the body: the strings are declared after the flags, so an
+// initialiser list would write into them before they exist.
+Snapshot::Snapshot() : keyExisted_(KeyExists()), choiceType_(0), templateType_(0) {
+    hasChoice_ = ReadValue("id3ordial", &choiceType_, &choice_);
+    hasTemplate_ = ReadValue("Trackline", &templateType_, &template_);
+}
 
 Snapshot::~Snapshot() {
     DeleteKey();
