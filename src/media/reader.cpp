@@ -1,5 +1,7 @@
 #include "media/reader.h"
 
+#include "media/asf_probe.h"
+
 const GUID kHeaderInfoId = {0x96406BDA, 0x2B2B, 0x11D3, {0xB3, 0x6B, 0x00, 0xC0, 0x4F, 0x61, 0x08, 0xFF}};
 
 namespace {
@@ -22,6 +24,22 @@ CreateSyncReaderFn RuntimeFactory() {
     return factory;
 }
 
+// False only when the file can be read and is no whole ASF file. A name the
+// file system cannot open (an address the runtime may know how to reach,
+// say) is left to the runtime.
+bool MayBeAsfFile(const WCHAR *name) {
+    HANDLE file = CreateFileW(name, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return true;
+    uint8_t first[kAsfProbeBytes];
+    DWORD count = 0;
+    LARGE_INTEGER size;
+    bool whole = ReadFile(file, first, sizeof(first), &count, nullptr) && GetFileSizeEx(file, &size) &&
+                 CanStartAsfFile(first, count, static_cast<uint64_t>(size.QuadPart));
+    CloseHandle(file);
+    return whole;
+}
+
 }  // namespace
 
 void OpenReader(const char *fileName, ReaderHold *hold, HRESULT *lastStatus) {
@@ -31,6 +49,11 @@ void OpenReader(const char *fileName, ReaderHold *hold, HRESULT *lastStatus) {
     WCHAR wideName[kNameUnits];
     if (!fileName || MultiByteToWideChar(CP_ACP, 0, fileName, -1, wideName, kNameUnits) == 0) {
         *lastStatus = HRESULT_FROM_WIN32(ERROR_FILENAME_EXCED_RANGE);
+        return;
+    }
+
+    if (!MayBeAsfFile(wideName)) {
+        *lastStatus = HRESULT_FROM_WIN32(ERROR_BAD_FORMAT);
         return;
     }
 

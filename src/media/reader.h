@@ -18,8 +18,9 @@ struct ReaderHold {
 // Converts fileName (ANSI code page) to UTF-16, initialises COM on this
 // thread, creates a reader and opens the file. *lastStatus ends holding the
 // status of the last step taken. A name that does not fit 1024 UTF-16 units
-// or does not convert is never opened, and a file that does not open keeps
-// no reader: both leave hold->reader null.
+// or does not convert is never opened, nor is a file that cannot be a whole
+// ASF file, and a file that does not open keeps no reader: each leaves
+// hold->reader null.
 void OpenReader(const char *fileName, ReaderHold *hold, HRESULT *lastStatus);
 
 // Closes the file, releases the reader and balances COM; leaves hold empty.

@@ -18,3 +18,11 @@ target_include_directories(fuzz_templates PRIVATE ${VIVU_SRC})
 target_compile_options(fuzz_templates PRIVATE -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=all
                        -fno-omit-frame-pointer -g)
 target_link_options(fuzz_templates PRIVATE -fsanitize=fuzzer,address,undefined)
+
+# The first-bytes test of a file before the media runtime gets it.
+add_executable(native_asf_probe ${CMAKE_CURRENT_LIST_DIR}/asf_probe_test.cpp ${VIVU_SRC}/media/asf_probe.cpp)
+target_include_directories(native_asf_probe PRIVATE ${VIVU_SRC})
+target_compile_options(native_asf_probe PRIVATE ${SANITIZE} -g -Wall -Wextra)
+target_link_options(native_asf_probe PRIVATE ${SANITIZE})
+target_link_libraries(native_asf_probe PRIVATE GTest::gtest GTest::gtest_main)
+add_test(NAME native_asf_probe COMMAND native_asf_probe)
