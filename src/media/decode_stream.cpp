@@ -1,5 +1,6 @@
 #include "media/decode_stream.h"
 
+#include <malloc.h>
 #include <stdlib.h>
 #include <string.h>
 
@@ -90,7 +91,7 @@ void VIVU_CDECL Close(DecodeStream *stream) {
     if (!stream) return;
     ReleaseSample(stream);
     CloseReader(&stream->reader);
-    free(stream);
+    _aligned_free(stream);
 }
 
 void VIVU_CDECL DoNothing(void) {}
@@ -101,7 +102,7 @@ const StreamOps kStreamOps = {Read, Seek, DoNothing, DoNothing, Close};
 
 DecodeStream *VIVU_CDECL OpenStream(InputModule *, const char *fileName, int32_t) {
     // Too large for a stack: the staging buffer is part of the object.
-    DecodeStream *stream = static_cast<DecodeStream *>(malloc(sizeof(DecodeStream)));
+    DecodeStream *stream = static_cast<DecodeStream *>(_aligned_malloc(sizeof(DecodeStream), alignof(DecodeStream)));
     if (!stream) return nullptr;
     stream->ops = &kStreamOps;
     stream->sample = nullptr;
