@@ -1,0 +1,44 @@
+#include "bench_common.h"
+
+#include <windows.h>
+
+#include <stdio.h>
+#include <stdlib.h>
+
+#include <algorithm>
+
+#include "test_paths.h"
+
+LoadedPlugin LoadBuiltPlugin() {
+    LoadedPlugin plugin;
+    if (!LoadPlugin(PluginPath(), &plugin)) exit(kBenchCannotMeasure);
+    return plugin;
+}
+
+double NowSeconds() {
+    static LARGE_INTEGER frequency;
+    if (!frequency.QuadPart) QueryPerformanceFrequency(&frequency);
+    LARGE_INTEGER now;
+    QueryPerformanceCounter(&now);
+    return static_cast<double>(now.QuadPart) / static_cast<double>(frequency.QuadPart);
+}
+
+uint64_t ReadToEnd(PlayerStream *stream) {
+    uint64_t bytes = 0;
+    const uint8_t *data = nullptr;
+    while (uint32_t count = stream->table->read(stream, &data)) bytes += count;
+    return bytes;
+}
+
+double Median(std::vector<double> *values) {
+    if (values->empty()) return 0;
+    std::sort(values->begin(), values->end());
+    const size_t middle = values->size() / 2;
+    return values->size() % 2 ? (*values)[middle] : ((*values)[middle - 1] + (*values)[middle]) / 2;
+}
+
+bool Verdict(double ratio, double target, bool atMost) {
+    bool met = atMost ? ratio <= target : ratio >= target;
+    printf("ratio %.3f  target %s %.2f  %s\n", ratio, atMost ? "<=" : ">=", target, met ? "PASS" : "MISS");
+    return met;
+}

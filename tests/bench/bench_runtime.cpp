@@ -1,0 +1,137 @@
+// The timing runtime: a synchronous reader whose samples cost nothing to
+// make (see bench_runtime.h).
+#include <windows.h>
+#include <wmsdkidl.h>
+
+#include "bench_runtime.h"
+
+namespace {
+
+const QWORD kSampleSpacing = 100000;  // 10 ms in 100-ns units
+const HRESULT kNoMoreSamples = static_cast<HRESULT>(0xC00D0BCF);  // NS_E_NO_MORE_SAMPLES
+
+uint32_t gSampleSize = 8192;
+uint32_t gSampleCount = 0;
+long gSamplesHeld = 0;
+alignas(64) BYTE gSampleBytes[kBenchMaxSample];  // the copy source starts a cache line
+
+// The one buffer behind every sample; references count the holders.
+class SharedSample final : public INSSBuffer {
+  public:
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID id, void **object) override {
+        if (!object) return E_POINTER;
+        *object = nullptr;
+        if (id != __uuidof(IUnknown) && id != __uuidof(INSSBuffer)) return E_NOINTERFACE;
+        *object = this;
+        AddRef();
+        return S_OK;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return static_cast<ULONG>(++gSamplesHeld); }
+    ULONG STDMETHODCALLTYPE Release() override { return static_cast<ULONG>(--gSamplesHeld); }
+    HRESULT STDMETHODCALLTYPE GetLength(DWORD *length) override {
+        *length = gSampleSize;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE SetLength(DWORD) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE GetMaxLength(DWORD *length) override {
+        *length = kBenchMaxSample;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE GetBuffer(BYTE **buffer) override {
+        *buffer = gSampleBytes;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE GetBufferAndLength(BYTE **buffer, DWORD *length) override {
+        *buffer = gSampleBytes;
+        *length = gSampleSize;
+        return S_OK;
+    }
+};
+
+SharedSample gSample;
+
+class BenchReader final : public IWMSyncReader {
+  public:
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID id, void **object) override {
+        if (!object) return E_POINTER;
+        *object = nullptr;
+        if (id != __uuidof(IUnknown) && id != __uuidof(IWMSyncReader)) return E_NOINTERFACE;
+        *object = this;
+        AddRef();
+        return S_OK;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return ++references_; }
+    ULONG STDMETHODCALLTYPE Release() override {
+        ULONG left = --references_;
+        if (left == 0) delete this;
+        return left;
+    }
+
+    HRESULT STDMETHODCALLTYPE Open(const WCHAR *) override {
+        next_ = 0;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE Close() override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE SetRange(QWORD start, LONGLONG) override {
+        next_ = (start + kSampleSpacing - 1) / kSampleSpacing;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE GetNextSample(WORD, INSSBuffer **sample, QWORD *time, QWORD *duration, DWORD *flags,
+                                            DWORD *output, WORD *stream) override {
+        if (next_ >= gSampleCount) return kNoMoreSamples;
+        gSample.AddRef();
+        *sample = &gSample;
+        if (time) *time = next_ * kSampleSpacing;
+        if (duration) *duration = kSampleSpacing;
+        if (flags) *flags = 0;
+        if (output) *output = 0;
+        if (stream) *stream = 1;
+        ++next_;
+        return S_OK;
+    }
+
+    // Nothing else is asked of a reader while a stream plays.
+    HRESULT STDMETHODCALLTYPE SetRangeByFrame(WORD, QWORD, LONGLONG) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE SetStreamsSelected(WORD, WORD *, WMT_STREAM_SELECTION *) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE GetStreamSelected(WORD, WMT_STREAM_SELECTION *) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE SetReadStreamSamples(WORD, WINBOOL) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE GetReadStreamSamples(WORD, WINBOOL *) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE GetOutputSetting(DWORD, LPCWSTR, WMT_ATTR_DATATYPE *, BYTE *, WORD *) override {
+        return E_NOTIMPL;
+    }
+    HRESULT STDMETHODCALLTYPE SetOutputSetting(DWORD, LPCWSTR, WMT_ATTR_DATATYPE, const BYTE *, WORD) override {
+        return E_NOTIMPL;
+    }
+    HRESULT STDMETHODCALLTYPE GetOutputCount(DWORD *) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE GetOutputProps(DWORD, IWMOutputMediaProps **) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE SetOutputProps(DWORD, IWMOutputMediaProps *) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE GetOutputFormatCount(DWORD, DWORD *) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE GetOutputFormat(DWORD, DWORD, IWMOutputMediaProps **) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE GetOutputNumberForStream(WORD, DWORD *) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE GetStreamNumberForOutput(DWORD, WORD *) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE GetMaxOutputSampleSize(DWORD, DWORD *) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE GetMaxStreamSampleSize(WORD, DWORD *) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE OpenStream(IStream *) override { return E_NOTIMPL; }
+
+  private:
+    ULONG references_ = 1;
+    QWORD next_ = 0;
+};
+
+}  // namespace
+
+extern "C" __declspec(dllexport) HRESULT WINAPI WMCreateSyncReader(IUnknown *, DWORD, IWMSyncReader **reader) {
+    if (!reader) return E_POINTER;
+    *reader = new BenchReader();
+    return S_OK;
+}
+
+BENCH_RUNTIME_API void BenchRuntime_SetSamples(uint32_t size, uint32_t count) {
+    gSampleSize = size < kBenchMaxSample ? size : kBenchMaxSample;
+    gSampleCount = count;
+    for (uint32_t i = 0; i < kBenchMaxSample; ++i) gSampleBytes[i] = static_cast<BYTE>(i * 7 + 1);
+}
+
+BENCH_RUNTIME_API long BenchRuntime_SamplesHeld(void) { return gSamplesHeld; }
+
+BENCH_RUNTIME_API const uint8_t *BenchRuntime_SampleBytes(void) { return gSampleBytes; }
