@@ -3,6 +3,8 @@
 #include <windows.h>
 #include <wmsdkidl.h>
 
+#include "sync_reader_stubs.h"
+
 #include "bench_runtime.h"
 
 namespace {
@@ -50,7 +52,7 @@ class SharedSample final : public INSSBuffer {
 
 SharedSample gSample;
 
-class BenchReader final : public IWMSyncReader {
+class BenchReader final : public SyncReaderStubs {
   public:
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID id, void **object) override {
         if (!object) return E_POINTER;
@@ -91,27 +93,7 @@ class BenchReader final : public IWMSyncReader {
     }
 
     // Nothing else is asked of a reader while a stream plays.
-    HRESULT STDMETHODCALLTYPE SetRangeByFrame(WORD, QWORD, LONGLONG) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE SetStreamsSelected(WORD, WORD *, WMT_STREAM_SELECTION *) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE GetStreamSelected(WORD, WMT_STREAM_SELECTION *) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE SetReadStreamSamples(WORD, WINBOOL) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE GetReadStreamSamples(WORD, WINBOOL *) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE GetOutputSetting(DWORD, LPCWSTR, WMT_ATTR_DATATYPE *, BYTE *, WORD *) override {
-        return E_NOTIMPL;
-    }
-    HRESULT STDMETHODCALLTYPE SetOutputSetting(DWORD, LPCWSTR, WMT_ATTR_DATATYPE, const BYTE *, WORD) override {
-        return E_NOTIMPL;
-    }
-    HRESULT STDMETHODCALLTYPE GetOutputCount(DWORD *) override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE GetOutputProps(DWORD, IWMOutputMediaProps **) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE SetOutputProps(DWORD, IWMOutputMediaProps *) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE GetOutputFormatCount(DWORD, DWORD *) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE GetOutputFormat(DWORD, DWORD, IWMOutputMediaProps **) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE GetOutputNumberForStream(WORD, DWORD *) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE GetStreamNumberForOutput(DWORD, WORD *) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE GetMaxOutputSampleSize(DWORD, DWORD *) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE GetMaxStreamSampleSize(WORD, DWORD *) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE OpenStream(IStream *) override { return E_NOTIMPL; }
 
   private:
     ULONG references_ = 1;

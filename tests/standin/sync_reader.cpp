@@ -3,6 +3,7 @@
 #include <string.h>
 
 #include "objects.h"
+#include "sync_reader_stubs.h"
 
 const GUID kUnknownId = {0x00000000, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
 const GUID kSyncReaderId = {0x9397F121, 0x7705, 0x4DC9, {0xB0, 0x49, 0x98, 0xB6, 0x98, 0x18, 0x84, 0x14}};
@@ -13,7 +14,7 @@ const GUID kOutputMediaPropsId = {0x96406BD7, 0x2B2B, 0x11D3, {0xB3, 0x6B, 0x00,
 
 namespace {
 
-class SyncReader final : public IWMSyncReader, public IWMHeaderInfo {
+class SyncReader final : public SyncReaderStubs, public IWMHeaderInfo {
   public:
     SyncReader() {
         ++Record().readersCreated;
@@ -146,27 +147,7 @@ class SyncReader final : public IWMSyncReader, public IWMHeaderInfo {
         return S_OK;
     }
 
-    // Everything else.
-    HRESULT STDMETHODCALLTYPE SetRangeByFrame(WORD, QWORD, LONGLONG) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE SetStreamsSelected(WORD, WORD *, WMT_STREAM_SELECTION *) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE GetStreamSelected(WORD, WMT_STREAM_SELECTION *) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE SetReadStreamSamples(WORD, WINBOOL) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE GetReadStreamSamples(WORD, WINBOOL *) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE GetOutputSetting(DWORD, LPCWSTR, WMT_ATTR_DATATYPE *, BYTE *, WORD *) override {
-        return E_NOTIMPL;
-    }
-    HRESULT STDMETHODCALLTYPE SetOutputSetting(DWORD, LPCWSTR, WMT_ATTR_DATATYPE, const BYTE *, WORD) override {
-        return E_NOTIMPL;
-    }
-    HRESULT STDMETHODCALLTYPE GetOutputCount(DWORD *) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE SetOutputProps(DWORD, IWMOutputMediaProps *) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE GetOutputFormatCount(DWORD, DWORD *) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE GetOutputFormat(DWORD, DWORD, IWMOutputMediaProps **) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE GetOutputNumberForStream(WORD, DWORD *) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE GetStreamNumberForOutput(DWORD, WORD *) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE GetMaxOutputSampleSize(DWORD, DWORD *) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE GetMaxStreamSampleSize(WORD, DWORD *) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE OpenStream(IStream *) override { return E_NOTIMPL; }
+    // Everything else of the header view.
     HRESULT STDMETHODCALLTYPE GetAttributeByName(WORD *, LPCWSTR, WMT_ATTR_DATATYPE *, BYTE *, WORD *) override {
         return E_NOTIMPL;
     }
