@@ -17,8 +17,9 @@ const GUID kPcmSubFormat = {0x00000001, 0x0000, 0x0010, {0x80, 0x00, 0x00, 0xAA,
 
 enum { kOutOfMemory = static_cast<HRESULT>(0x8007000E) };
 
-// A UTF-16 text can hold two ANSI bytes a unit; 512 units always fill a tag.
-enum { kTextUnitsConverted = 512 };
+// 512 UTF-16 units always fill a tag; a unit becomes at most three bytes in
+// any ANSI code page.
+enum { kTextUnitsConverted = 512, kTextBytes = kTextUnitsConverted * 3 };
 
 template <typename T>
 bool ReadNumber(const BYTE *value, WORD length, T *number) {
@@ -53,7 +54,7 @@ bool ValueText(WMT_ATTR_DATATYPE type, const BYTE *value, WORD length, char *tex
                 if (units[count] == 0) break;
             }
             if (count == 0) return false;
-            int bytes = WideCharToMultiByte(CP_ACP, 0, units, count, text, kTextUnitsConverted * 3, nullptr,
+            int bytes = WideCharToMultiByte(CP_ACP, 0, units, count, text, kTextBytes, nullptr,
                                             nullptr);
             *textLength = bytes > 0 ? static_cast<size_t>(bytes) : 0;
             return *textLength > 0;
@@ -64,7 +65,7 @@ bool ValueText(WMT_ATTR_DATATYPE type, const BYTE *value, WORD length, char *tex
 }
 
 void StoreText(WMT_ATTR_DATATYPE type, const BYTE *value, WORD length, char *field) {
-    char text[kTextUnitsConverted * 3];  // room for a multi-byte ANSI code page
+    char text[kTextBytes];
     size_t textLength;
     if (ValueText(type, value, length, text, &textLength))  // an empty value keeps the field
         CopyToField(field, kTagTextSize, text, textLength, IsAnsiLeadByte);

@@ -8,7 +8,7 @@ namespace {
 const uint8_t kHeaderObjectId[16] = {0x30, 0x26, 0xB2, 0x75, 0x8E, 0x66, 0xCF, 0x11,
                                      0xA6, 0xD9, 0x00, 0xAA, 0x00, 0x62, 0xCE, 0x6C};
 
-// The header object's id and size, and the count of objects inside it.
+// The header object's id, size, count of objects inside and two reserved bytes.
 const uint64_t kSmallestHeader = 30;
 
 }  // namespace

@@ -40,6 +40,12 @@ bool MayBeAsfFile(const WCHAR *name) {
     return whole;
 }
 
+void ReleaseReader(ReaderHold *hold) {
+    hold->reader->Close();
+    hold->reader->Release();
+    hold->reader = nullptr;
+}
+
 }  // namespace
 
 void OpenReader(const char *fileName, ReaderHold *hold, HRESULT *lastStatus) {
@@ -75,19 +81,11 @@ void OpenReader(const char *fileName, ReaderHold *hold, HRESULT *lastStatus) {
     // reader whose Open failed has nothing to offer, and Wine's runtime may
     // hang a later Open in the process when such a reader is queried further.
     *lastStatus = hold->reader->Open(wideName);
-    if (FAILED(*lastStatus)) {
-        hold->reader->Close();
-        hold->reader->Release();
-        hold->reader = nullptr;
-    }
+    if (FAILED(*lastStatus)) ReleaseReader(hold);
 }
 
 void CloseReader(ReaderHold *hold) {
-    if (hold->reader) {
-        hold->reader->Close();
-        hold->reader->Release();
-        hold->reader = nullptr;
-    }
+    if (hold->reader) ReleaseReader(hold);
     if (hold->comInitialized) {
         CoUninitialize();
         hold->comInitialized = false;
