@@ -3,6 +3,7 @@
 // what the plug-in asks of the runtime.
 #include <string.h>
 
+#include "process_usage.h"
 #include "standin_fixture.h"
 
 namespace {
@@ -278,6 +279,34 @@ INSTANTIATE_TEST_SUITE_P(States, CloseAnywhere,
                          ::testing::Values(CloseCase{{100000}, 0}, CloseCase{{100000}, 1}, CloseCase{{100000}, 2},
                                            CloseCase{{300000}, 1}, CloseCase{{300000}, 2},
                                            CloseCase{{300000}, 3}));
+
+// With a runtime that keeps nothing of its own, thousands of streams (held
+// oversize tails, remainders, seeks) and queries leave the process's
+// private memory and handles where they were: a forgotten media type, name
+// or value buffer of even 50 bytes a cycle would show.
+TEST_F(CloseTest, ThousandsOfStreamsAndQueriesLeaveNoMemoryBehind) {
+    int id = DefineFile(kSong, {300000, 50000, 500});
+    Standin_AddAttribute(id, L"Title", WMT_TYPE_STRING, L"Song", 10);
+    Standin_AddAttribute(id, L"Author", WMT_TYPE_STRING, L"Band", 10);
+    auto cycle = [this] {
+        DecodeStream *stream = Open(kSong);
+        const uint8_t *data;
+        for (int read = 0; read < 3; ++read) Read(stream, &data);
+        Seek(stream, 10);
+        Read(stream, &data);
+        Close(stream);
+        FileInfo info;
+        module_->ops->GetFileInfo(module_, kSong, 0, &info);
+    };
+    for (int warm = 0; warm < 200; ++warm) cycle();
+    ProcessUsage before = MeasureProcessUsage();
+    const int kCycles = 1000;
+    for (int round = 0; round < kCycles; ++round) cycle();
+    ProcessUsage after = MeasureProcessUsage();
+    EXPECT_LE(after.handles, before.handles + 2);
+    EXPECT_LT(static_cast<double>(after.privateBytes) - before.privateBytes, 50.0 * kCycles)
+        << "grew " << (static_cast<double>(after.privateBytes) - before.privateBytes) / 1024 << " KB";
+}
 
 // ---------------------------------------------------------------- the runtime
 
