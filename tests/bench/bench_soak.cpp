@@ -1,16 +1,14 @@
 #include "bench_soak.h"
 
 #include <windows.h>
-#include <wmsdkidl.h>
 
 #include <stdio.h>
 
 #include "bench_common.h"
 #include "process_usage.h"
+#include "runtime_cycle.h"
 
 namespace {
-
-typedef HRESULT(WINAPI *CreateSyncReaderFn)(IUnknown *, DWORD, IWMSyncReader **);
 
 void PlayALittle(PlayerModule *module, const char *path) {
     PlayerStream *stream = module->table->openStream(module, path, 0);
@@ -27,45 +25,10 @@ void Describe(PlayerModule *module, const char *path) {
     module->table->getFileInfo(module, path, 0, &info);
 }
 
-// Wine's own reader keeps a few kilobytes for every reader it ever made.
-// The same calls as one cycle makes, straight on the runtime, measure that
-// share without the plug-in.
-void RuntimeCycle(CreateSyncReaderFn create, const std::wstring &path) {
-    static const GUID kHeaderInfoId = {0x96406BDA, 0x2B2B, 0x11D3, {0xB3, 0x6B, 0x00, 0xC0, 0x4F, 0x61, 0x08, 0xFF}};
-    for (int reader = 0; reader < 2; ++reader) {
-        IWMSyncReader *sync = nullptr;
-        if (FAILED(create(nullptr, 1, &sync))) return;
-        sync->Open(path.c_str());
-        if (reader == 0) {
-            for (int sample = 0; sample < 5; ++sample) {
-                INSSBuffer *buffer = nullptr;
-                QWORD time, duration;
-                DWORD flags, output;
-                if (sample == 4) sync->SetRange(1000 * 10000ULL, 0);
-                if (SUCCEEDED(sync->GetNextSample(0, &buffer, &time, &duration, &flags, &output, nullptr)))
-                    buffer->Release();
-            }
-        } else {
-            IWMHeaderInfo *header = nullptr;
-            if (SUCCEEDED(sync->QueryInterface(kHeaderInfoId, reinterpret_cast<void **>(&header)))) {
-                WORD stream = 0, count = 0;
-                header->GetAttributeCount(stream, &count);
-                header->Release();
-            }
-            IWMOutputMediaProps *props = nullptr;
-            if (SUCCEEDED(sync->GetOutputProps(0, &props))) props->Release();
-        }
-        sync->Close();
-        sync->Release();
-    }
-}
-
 double RuntimeBytesPerCycle(const std::wstring &path, int cycles) {
-    CreateSyncReaderFn create = reinterpret_cast<CreateSyncReaderFn>(
-        reinterpret_cast<void *>(GetProcAddress(LoadLibraryA("wmvcore.dll"), "WMCreateSyncReader")));
-    if (!create) return 0;
+    if (!RunRuntimeCycle(path.c_str())) return 0;
     ProcessUsage before = MeasureProcessUsage();
-    for (int cycle = 0; cycle < cycles; ++cycle) RuntimeCycle(create, path);
+    for (int cycle = 0; cycle < cycles; ++cycle) RunRuntimeCycle(path.c_str());
     ProcessUsage after = MeasureProcessUsage();
     return (static_cast<double>(after.privateBytes) - before.privateBytes) / cycles;
 }

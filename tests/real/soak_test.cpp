@@ -10,6 +10,7 @@
 
 #include "plugin/module.h"
 #include "process_usage.h"
+#include "runtime_cycle.h"
 #include "test_paths.h"
 
 namespace {
@@ -22,49 +23,6 @@ void PlayALittle(InputModule *module, const char *path) {
     ops->Seek(stream, 1000);
     ASSERT_GT(ops->Read(stream, &data), 0u);
     ops->Close(stream);
-}
-
-// The same runtime calls the plug-in makes for one stream and one query,
-// made straight on the runtime: Wine's own reader keeps a few kilobytes for
-// every reader, seek and format query, which is not ours.
-void UseRuntimeDirectly(const wchar_t *path) {
-    typedef HRESULT(WINAPI * CreateFn)(IUnknown *, DWORD, IWMSyncReader **);
-    static CreateFn create = reinterpret_cast<CreateFn>(
-        reinterpret_cast<void *>(GetProcAddress(LoadLibraryA("wmvcore.dll"), "WMCreateSyncReader")));
-    ASSERT_NE(create, nullptr);
-    for (int reader = 0; reader < 2; ++reader) {
-        HRESULT com = CoInitialize(nullptr);
-        IWMSyncReader *sync = nullptr;
-        ASSERT_EQ(create(nullptr, 1, &sync), S_OK);
-        ASSERT_EQ(sync->Open(path), S_OK);
-        for (int sample = 0; reader == 0 && sample < 5; ++sample) {
-            if (sample == 4) sync->SetRange(10000000, 0);
-            INSSBuffer *buffer = nullptr;
-            QWORD time, duration;
-            DWORD flags;
-            if (SUCCEEDED(sync->GetNextSample(0, &buffer, &time, &duration, &flags, nullptr, nullptr))) buffer->Release();
-        }
-        if (reader == 1) {
-            IWMHeaderInfo *header = nullptr;
-            WORD stream = 0, count = 0;
-            if (SUCCEEDED(sync->QueryInterface(__uuidof(IWMHeaderInfo), reinterpret_cast<void **>(&header)))) {
-                header->GetAttributeCount(stream, &count);
-                header->Release();
-            }
-            IWMOutputMediaProps *props = nullptr;
-            if (SUCCEEDED(sync->GetOutputProps(0, &props))) {
-                DWORD size = 0;
-                props->GetMediaType(nullptr, &size);
-                WM_MEDIA_TYPE *type = static_cast<WM_MEDIA_TYPE *>(malloc(size ? size : 1));
-                if (type && size) props->GetMediaType(type, &size);
-                free(type);
-                props->Release();
-            }
-        }
-        sync->Close();
-        sync->Release();
-        if (SUCCEEDED(com)) CoUninitialize();
-    }
 }
 
 void Describe(InputModule *module, const char *path) {
@@ -84,7 +42,7 @@ TEST(Soak, StreamsAndQueriesLeaveNoHandlesOrMemoryBehind) {
     }
     wchar_t widePath[MAX_PATH];
     MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, widePath, MAX_PATH);
-    for (int cycle = 0; cycle < 10; ++cycle) UseRuntimeDirectly(widePath);
+    for (int cycle = 0; cycle < 10; ++cycle) ASSERT_TRUE(RunRuntimeCycle(widePath));
 
     // Rounds of each in turn, so the heap's own drift falls on both sides.
     const int kRounds = 4, kCycles = 200;
@@ -96,7 +54,7 @@ TEST(Soak, StreamsAndQueriesLeaveNoHandlesOrMemoryBehind) {
             Describe(module, path.c_str());
         }
         ProcessUsage played = MeasureProcessUsage();
-        for (int cycle = 0; cycle < kCycles / kRounds; ++cycle) UseRuntimeDirectly(widePath);
+        for (int cycle = 0; cycle < kCycles / kRounds; ++cycle) ASSERT_TRUE(RunRuntimeCycle(widePath));
         ProcessUsage direct = MeasureProcessUsage();
         pluginGrowth += static_cast<double>(played.privateBytes) - last.privateBytes;
         runtimeGrowth += static_cast<double>(direct.privateBytes) - played.privateBytes;

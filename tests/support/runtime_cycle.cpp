@@ -1,0 +1,65 @@
+#include "runtime_cycle.h"
+
+#include <windows.h>
+#include <wmsdkidl.h>
+
+#include <stdlib.h>
+
+namespace {
+
+typedef HRESULT(WINAPI *CreateSyncReaderFn)(IUnknown *, DWORD, IWMSyncReader **);
+
+void Stream(IWMSyncReader *sync) {
+    for (int sample = 0; sample < 5; ++sample) {
+        if (sample == 4) sync->SetRange(1000 * 10000ULL, 0);
+        INSSBuffer *buffer = nullptr;
+        QWORD time, duration;
+        DWORD flags;
+        if (SUCCEEDED(sync->GetNextSample(0, &buffer, &time, &duration, &flags, nullptr, nullptr)))
+            buffer->Release();
+    }
+}
+
+void Query(IWMSyncReader *sync) {
+    IWMHeaderInfo *header = nullptr;
+    if (SUCCEEDED(sync->QueryInterface(__uuidof(IWMHeaderInfo), reinterpret_cast<void **>(&header)))) {
+        WORD stream = 0, count = 0;
+        header->GetAttributeCount(stream, &count);
+        header->Release();
+    }
+    IWMOutputMediaProps *props = nullptr;
+    if (SUCCEEDED(sync->GetOutputProps(0, &props))) {
+        DWORD size = 0;
+        props->GetMediaType(nullptr, &size);
+        WM_MEDIA_TYPE *type = static_cast<WM_MEDIA_TYPE *>(malloc(size ? size : 1));
+        if (type && size) props->GetMediaType(type, &size);
+        free(type);
+        props->Release();
+    }
+}
+
+}  // namespace
+
+bool RunRuntimeCycle(const wchar_t *path) {
+    static CreateSyncReaderFn create = reinterpret_cast<CreateSyncReaderFn>(
+        reinterpret_cast<void *>(GetProcAddress(LoadLibraryA("wmvcore.dll"), "WMCreateSyncReader")));
+    if (!create) return false;
+    for (int reader = 0; reader < 2; ++reader) {
+        HRESULT com = CoInitialize(nullptr);
+        IWMSyncReader *sync = nullptr;
+        if (FAILED(create(nullptr, 1, &sync)) || !sync) {
+            if (SUCCEEDED(com)) CoUninitialize();
+            return false;
+        }
+        bool opened = SUCCEEDED(sync->Open(path));
+        if (opened) {
+            if (reader == 0) Stream(sync);
+            else Query(sync);
+            sync->Close();
+        }
+        sync->Release();
+        if (SUCCEEDED(com)) CoUninitialize();
+        if (!opened) return false;
+    }
+    return true;
+}
