@@ -4,6 +4,7 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include "info/header_attributes.h"
 #include "info/text_limit.h"
 #include "info/title.h"
 #include "media/reader.h"
@@ -95,20 +96,20 @@ void ReadOutputFormat(IWMSyncReader *reader, FileInfo *info) {
     props->Release();
 }
 
-// Reads every file-level attribute the runtime lists, in its order.
-void ReadAttributes(InputModule *module, FileInfo *info, TagSet *tags) {
+// Reads every file-level attribute the runtime lists, in its order. False
+// when the runtime cannot list them at all.
+bool ReadAttributes(IWMHeaderInfo *header, HRESULT *lastStatus, FileInfo *info, TagSet *tags) {
     WORD count = 0;
     WORD stream = 0;
-    module->lastStatus = module->headerInfo->GetAttributeCount(stream, &count);
-    if (FAILED(module->lastStatus)) count = 0;
+    *lastStatus = header->GetAttributeCount(stream, &count);
+    if (FAILED(*lastStatus)) return false;
 
     for (WORD index = 0; index < count; ++index) {
         WORD nameLength = 0, valueLength = 0;
         WMT_ATTR_DATATYPE type;
         stream = 0;
-        module->lastStatus = module->headerInfo->GetAttributeByIndex(index, &stream, nullptr, &nameLength,
-                                                                    &type, nullptr, &valueLength);
-        if (FAILED(module->lastStatus) || nameLength == 0) continue;
+        *lastStatus = header->GetAttributeByIndex(index, &stream, nullptr, &nameLength, &type, nullptr, &valueLength);
+        if (FAILED(*lastStatus) || nameLength == 0) continue;
 
         // One unit more than asked for, so a name sent without its
         // terminator still ends within the buffer.
@@ -117,28 +118,32 @@ void ReadAttributes(InputModule *module, FileInfo *info, TagSet *tags) {
         if (!name || !value) {
             free(name);
             free(value);
-            module->lastStatus = kOutOfMemory;
-            return;
+            *lastStatus = kOutOfMemory;
+            return true;
         }
         WORD nameRoom = nameLength, valueRoom = valueLength;
         stream = 0;
-        module->lastStatus = module->headerInfo->GetAttributeByIndex(index, &stream, name, &nameRoom, &type,
-                                                                    value, &valueRoom);
+        *lastStatus = header->GetAttributeByIndex(index, &stream, name, &nameRoom, &type, value, &valueRoom);
         // The runtime may report less than it first said, never trust more.
-        if (SUCCEEDED(module->lastStatus) && nameRoom <= nameLength && valueRoom <= valueLength) {
+        if (SUCCEEDED(*lastStatus) && nameRoom <= nameLength && valueRoom <= valueLength) {
             name[nameRoom] = 0;
             StoreAttribute(name, type, value, valueRoom, info, tags);
         }
         free(name);
         free(value);
     }
+    return true;
 }
 
-void ReleaseQueryReader(InputModule *module, ReaderHold *hold) {
-    if (module->headerInfo) module->headerInfo->Release();
-    module->headerInfo = nullptr;
-    CloseReader(hold);
-    module->reader = nullptr;
+// Asks the reader's header view for the file's attributes. False when there
+// is no view or it cannot list them.
+bool ReadRuntimeAttributes(IWMSyncReader *reader, HRESULT *lastStatus, FileInfo *info, TagSet *tags) {
+    IWMHeaderInfo *header = nullptr;
+    *lastStatus = reader->QueryInterface(kHeaderInfoId, reinterpret_cast<void **>(&header));
+    if (FAILED(*lastStatus) || !header) return false;
+    bool listed = ReadAttributes(header, lastStatus, info, tags);
+    header->Release();
+    return listed;
 }
 
 }  // namespace
@@ -171,20 +176,20 @@ void StoreAttribute(const WCHAR *name, WMT_ATTR_DATATYPE type, const BYTE *value
 int32_t VIVU_CDECL GetFileInfo(InputModule *module, const char *fileName, int32_t, FileInfo *info) {
     TagSet tags;
     memset(&tags, 0, sizeof(tags));
+    // The query's reader and header view stay its own, so queries that
+    // overlap on one module cannot release each other's.
     module->reader = nullptr;
     module->headerInfo = nullptr;
 
     int32_t sampleRate = kDefaultSampleRate, channels = kDefaultChannels, bitsPerSample = kDefaultBitsPerSample;
+    bool listed = false;
     ReaderHold hold;
     OpenReader(fileName, &hold, &module->lastStatus);
-    module->reader = hold.reader;
-    if (module->reader) {
-        module->lastStatus = module->reader->QueryInterface(kHeaderInfoId, reinterpret_cast<void **>(&module->headerInfo));
-        if (FAILED(module->lastStatus)) module->headerInfo = nullptr;
-        if (module->headerInfo) ReadAttributes(module, info, &tags);
+    if (hold.reader) {
+        listed = ReadRuntimeAttributes(hold.reader, &module->lastStatus, info, &tags);
         FileInfo format;
         format.sampleRate = 0;
-        ReadOutputFormat(module->reader, &format);
+        ReadOutputFormat(hold.reader, &format);
         if (format.sampleRate) {
             sampleRate = format.sampleRate;
             channels = format.channels;
@@ -193,7 +198,12 @@ int32_t VIVU_CDECL GetFileInfo(InputModule *module, const char *fileName, int32_
     }
     // Nothing uses the reader after the query, and keeping it would keep
     // the user's file open.
-    ReleaseQueryReader(module, &hold);
+    CloseReader(&hold);
+
+    // A runtime that cannot list the attributes (or is missing, or could
+    // not open the file) still leaves the file's own header to read.
+    WCHAR wideName[kFileNameUnits];
+    if (!listed && WideFileName(fileName, wideName)) StoreHeaderAttributes(wideName, info, &tags);
 
     info->seekable = 1;
     info->reserved = 0;

@@ -6,8 +6,6 @@ const GUID kHeaderInfoId = {0x96406BDA, 0x2B2B, 0x11D3, {0xB3, 0x6B, 0x00, 0xC0,
 
 namespace {
 
-enum { kNameUnits = 1024 };
-
 typedef HRESULT(WINAPI *CreateSyncReaderFn)(IUnknown *certificate, DWORD rights, IWMSyncReader **reader);
 
 // Looked up once; a missing runtime stays missing for the process's life.
@@ -48,12 +46,16 @@ void ReleaseReader(ReaderHold *hold) {
 
 }  // namespace
 
+bool WideFileName(const char *fileName, WCHAR *wide) {
+    return fileName && MultiByteToWideChar(CP_ACP, 0, fileName, -1, wide, kFileNameUnits) != 0;
+}
+
 void OpenReader(const char *fileName, ReaderHold *hold, HRESULT *lastStatus) {
     hold->reader = nullptr;
     hold->comInitialized = false;
 
-    WCHAR wideName[kNameUnits];
-    if (!fileName || MultiByteToWideChar(CP_ACP, 0, fileName, -1, wideName, kNameUnits) == 0) {
+    WCHAR wideName[kFileNameUnits];
+    if (!WideFileName(fileName, wideName)) {
         *lastStatus = HRESULT_FROM_WIN32(ERROR_FILENAME_EXCED_RANGE);
         return;
     }

@@ -9,6 +9,13 @@
 #include <windows.h>
 #include <wmsdkidl.h>
 
+enum { kFileNameUnits = 1024 };
+
+// fileName (ANSI code page) as UTF-16 with its terminator, into wide
+// (kFileNameUnits units). False when it is null, does not convert or does
+// not fit.
+bool WideFileName(const char *fileName, WCHAR *wide);
+
 // A reader and what its owner must undo when done with it.
 struct ReaderHold {
     IWMSyncReader *reader;  // null when none could be made

@@ -9,8 +9,8 @@
 
 struct InputModule {
     const ModuleOps *ops;       // first word: the player calls through it
-    IWMSyncReader *reader;      // reader of the latest information query; released before it returns
-    IWMHeaderInfo *headerInfo;  // that reader's header view; likewise
+    IWMSyncReader *reader;      // always null: each query keeps its reader to itself
+    IWMHeaderInfo *headerInfo;  // always null, likewise its header view
     HRESULT lastStatus;         // latest reader call made for this module; never acted on
     HINSTANCE instance;         // the dialogs' resources come from here
     HWND parentWindow;          // owner of both dialogs

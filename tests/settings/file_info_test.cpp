@@ -14,6 +14,7 @@
 #include "plugin/module.h"
 #include "plugin/settings.h"
 #include "standin_control.h"
+#include "test_paths.h"
 
 namespace {
 
@@ -327,6 +328,40 @@ TEST_F(FileInfoQuery, RuntimeFailuresGiveNoAttributes) {
         ExpectNumbersUntouched(info);
         EXPECT_STREQ("|||||", info->title);
         EXPECT_EQ(44100, info->sampleRate);
+    }
+    Standin_SetFailures(0);
+}
+
+// A runtime that cannot list a real file's attributes leaves them to the
+// file's own header (ffmpeg wrote it: title "Stereo Test", artist "Vivu",
+// 5 s); one that lists them stays the only source, even of none at all.
+TEST_F(FileInfoQuery, TheFilesOwnHeaderStandsInForAnUnlistingRuntime) {
+    const std::string path = MediaPath("stereo44.wma");
+    const std::wstring widePath(path.begin(), path.end());
+    const struct {
+        uint32_t failure;
+        const char *title;
+    } cases[] = {{0, "||Scripted|||"},
+                 {kFailGetAttributeByIndex, "|||||"},
+                 {kFailCreate, "Vivu||Stereo Test|||"},
+                 {kFailOpen, "Vivu||Stereo Test|||"},
+                 {kFailQueryHeaderInfo, "Vivu||Stereo Test|||"},
+                 {kFailGetAttributeCount, "Vivu||Stereo Test|||"}};
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.failure);
+        Standin_Reset();
+        AddText(Standin_DefineFile(widePath.c_str()), L"Title", L"Scripted");
+        Standin_SetFailures(c.failure);
+        record = GuardedRecord();
+        FileInfo *info = Query(path.c_str());
+        EXPECT_STREQ(c.title, info->title);
+        if (strstr(c.title, "Stereo")) {
+            EXPECT_NEAR(5000.0, info->durationMs, 60);
+            EXPECT_EQ(128000u, info->bitrate);
+            EXPECT_EQ(GetCompressedFileSizeA(path.c_str(), nullptr), info->fileSize);
+        } else {
+            ExpectNumbersUntouched(info);
+        }
     }
     Standin_SetFailures(0);
 }

@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # Makes WMA files with known tags into the folder given, each with ffprobe's
-# view of it beside it (NAME.json), the independent witness the bridge's
-# tests compare with. Called by tests/media/make-media.sh.
+# view of it beside it (NAME.json), the independent witness the tagged-file
+# tests compare with. Called by tests/media/make-media.sh, after stereo44.wma.
 set -euo pipefail
 out=${1:?usage: make-tagged-media.sh OUTPUT_DIR}
+here=$(cd "$(dirname "$0")" && pwd)
 mkdir -p "$out"
 cd "$out"
 
@@ -28,3 +29,7 @@ long_title=$(python3 -c 'print("".join("Long title %03d. " % i for i in range(20
 tagged tagged-long 2 44100 2 64k \
     -metadata title="$long_title" -metadata artist="Vivu" -metadata album="Length" \
     -metadata track=12 -metadata genre="Test" -metadata WM/Year=2024
+
+# The same tags behind a 2 MB picture, and damaged headers.
+python3 "$here/make-header-variants.py" "$out"
+ffprobe -v error -show_format -show_streams -of json tagged-picture.wma > tagged-picture.json

@@ -1,6 +1,6 @@
 // ffprobe's view of a media file (ffprobe -show_format -show_streams -of
 // json, written beside the file by make-tagged-media.sh): the independent
-// witness the bridge's answers are compared with.
+// witness the plug-in's answers are compared with.
 #pragma once
 
 #include <string>

@@ -1,0 +1,80 @@
+// The file-level attributes of an ASF file, read from its Header Object.
+//
+// Used when the media runtime cannot list a file's attributes itself (a
+// runtime with no header view, or none at all). It hands out the attributes
+// the runtime would have listed, with the runtime's value types, so that the
+// caller stores them exactly as it stores the runtime's own.
+//
+// Plain C++ with no Windows headers, so the same code is unit tested and
+// fuzzed natively. It allocates nothing and throws nothing: the caller gives
+// it one AsfHeaderFile, whose fixed buffers are all the memory it uses, and a
+// function that reads the file at an offset. Every read is bounded by the
+// declared size of the object it lies in; a damaged object ends its walk and
+// keeps what came before it. Large values (pictures) are stepped over, never
+// read.
+#pragma once
+
+#include <stddef.h>
+#include <stdint.h>
+
+// The value types, numbered as the media runtime numbers them.
+enum AsfValueType : uint16_t {
+    kAsfDword = 0,
+    kAsfString = 1,  // UTF-16LE; may lack its terminating zero unit when cut
+    kAsfBinary = 2,
+    kAsfBool = 3,    // 32 bits, 0 or 1
+    kAsfQword = 4,
+    kAsfWord = 5,
+    kAsfGuid = 6,
+};
+
+enum {
+    // The runtime's header view gives value lengths in 16 bits: longer values
+    // are not attributes it can list, and are skipped.
+    kAsfMaxValueBytes = 0xFFFF,
+    // Of a longer value only its first bytes are handed out: 512 UTF-16 units
+    // are more than any 255-byte text field can take.
+    kAsfValuePrefixBytes = 1024,
+    // No attribute a player reads has a longer name; longer ones are skipped.
+    kAsfMaxNameUnits = 255,
+    // The file is read through one window of this size.
+    kAsfWindowBytes = 16384,
+};
+
+struct AsfAttribute {
+    const char16_t *name;  // zero-terminated, never empty
+    AsfValueType type;
+    const uint8_t *value;  // little-endian, as the runtime hands it out
+    uint32_t valueBytes;   // at most kAsfValuePrefixBytes: a longer text is cut
+};
+
+// Reads up to `size` bytes at `offset` into `buffer`; gives the count read
+// (fewer at the end of the file or on an error).
+typedef size_t (*AsfReadFn)(void *context, uint64_t offset, void *buffer, size_t size);
+// Receives one attribute; its pointers are valid only during the call.
+typedef void (*AsfAttributeFn)(void *context, const AsfAttribute &attribute);
+
+// One file being read, and every byte of memory the reading needs.
+struct AsfHeaderFile {
+    AsfReadFn read;
+    void *readContext;
+    uint64_t fileSize;
+    // Below: the reader's own.
+    uint64_t windowStart;
+    size_t windowBytes;
+    uint8_t window[kAsfWindowBytes];
+    uint8_t value[kAsfValuePrefixBytes];
+    char16_t name[kAsfMaxNameUnits + 1];
+};
+
+// Hands the attributes of the Header Object at the start of the file to
+// `emit`, in this order: from the File Properties Object "Duration" (play
+// duration less the preroll, 100-ns units), "Bitrate", "Seekable",
+// "Broadcast" and "FileSize"; from the Content Description Object "Title",
+// "Author", "Copyright", "Description" and "Rating" (the non-empty ones);
+// every descriptor of the Extended Content Description Objects as stored;
+// then the stream-0 records of the Metadata and the Metadata Library Objects
+// inside the Header Extension Object. False, with nothing emitted, when the
+// file cannot be a whole ASF file (no Header Object at its start, or one
+// longer than the file).
+bool ReadAsfHeader(AsfHeaderFile *file, AsfAttributeFn emit, void *emitContext);

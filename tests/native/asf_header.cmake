@@ -1,0 +1,32 @@
+# Native checks of the ASF header reader: unit tests under the sanitizers,
+# and the libFuzzer target fuzz_asf_header.
+set(VIVU_ASF_SOURCES ${VIVU_SRC}/info/asf_header.cpp ${VIVU_SRC}/media/asf_probe.cpp)
+
+# A real file written by ffmpeg, when ffmpeg is at hand.
+find_program(FFMPEG ffmpeg)
+set(asf_sample ${CMAKE_CURRENT_BINARY_DIR}/asf-sample.wma)
+if(FFMPEG)
+    add_custom_command(OUTPUT ${asf_sample}
+        COMMAND ${FFMPEG} -nostdin -loglevel error -y -f lavfi -i sine=frequency=440:duration=2:sample_rate=22050
+                -ac 1 -c:a wmav2 -b:a 64k -metadata "title=Café Überschall" -metadata "artist=Müller"
+                -metadata "album=Кино" -metadata track=5 ${asf_sample}
+        VERBATIM)
+    add_custom_target(asf_sample DEPENDS ${asf_sample})
+endif()
+
+add_executable(native_asf ${CMAKE_CURRENT_LIST_DIR}/asf_header_test.cpp ${VIVU_ASF_SOURCES})
+target_include_directories(native_asf PRIVATE ${VIVU_SRC})
+target_compile_options(native_asf PRIVATE ${SANITIZE} -g -Wall -Wextra)
+target_link_options(native_asf PRIVATE ${SANITIZE})
+target_link_libraries(native_asf PRIVATE GTest::gtest GTest::gtest_main)
+if(FFMPEG)
+    target_compile_definitions(native_asf PRIVATE "ASF_SAMPLE_FILE=\"${asf_sample}\"")
+    add_dependencies(native_asf asf_sample)
+endif()
+add_test(NAME native_asf COMMAND native_asf)
+
+add_executable(fuzz_asf_header ${CMAKE_CURRENT_LIST_DIR}/fuzz_asf_header.cpp ${VIVU_ASF_SOURCES})
+target_include_directories(fuzz_asf_header PRIVATE ${VIVU_SRC})
+target_compile_options(fuzz_asf_header PRIVATE -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=all
+                       -fno-omit-frame-pointer -g)
+target_link_options(fuzz_asf_header PRIVATE -fsanitize=fuzzer,address,undefined)
