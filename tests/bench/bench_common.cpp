@@ -15,6 +15,15 @@ LoadedPlugin LoadBuiltPlugin() {
     return plugin;
 }
 
+CreateSyncReaderFn RuntimeFactory(const char *label) {
+    HMODULE runtime = LoadLibraryA("wmvcore.dll");
+    CreateSyncReaderFn create = runtime ? reinterpret_cast<CreateSyncReaderFn>(
+                                              reinterpret_cast<void *>(GetProcAddress(runtime, "WMCreateSyncReader")))
+                                        : nullptr;
+    if (!create) printf("%s no media runtime (wmvcore.dll with WMCreateSyncReader)\n", label);
+    return create;
+}
+
 double NowSeconds() {
     static LARGE_INTEGER frequency;
     if (!frequency.QuadPart) QueryPerformanceFrequency(&frequency);

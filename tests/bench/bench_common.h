@@ -3,6 +3,8 @@
 #pragma once
 
 #include <stdint.h>
+#include <windows.h>
+#include <wmsdkidl.h>
 
 #include <vector>
 
@@ -12,6 +14,12 @@
 // The plug-in of this build, loaded through its export; exits the program
 // with status 2 when it cannot be had.
 LoadedPlugin LoadBuiltPlugin();
+
+typedef HRESULT(WINAPI *CreateSyncReaderFn)(IUnknown *, DWORD, IWMSyncReader **);
+
+// WMCreateSyncReader of the runtime loaded by name, as the plug-in loads it;
+// null, with a line saying so under `label`, where there is none.
+CreateSyncReaderFn RuntimeFactory(const char *label);
 
 // Seconds since an arbitrary start, from the performance counter.
 double NowSeconds();

@@ -15,10 +15,8 @@
 
 namespace {
 
-const int kRounds = 30;  // paired runs of the two
+const int kRounds = 40;  // paired runs of the two
 const GUID kHeaderInfoId = {0x96406BDA, 0x2B2B, 0x11D3, {0xB3, 0x6B, 0x00, 0xC0, 0x4F, 0x61, 0x08, 0xFF}};
-
-typedef HRESULT(WINAPI *CreateSyncReaderFn)(IUnknown *, DWORD, IWMSyncReader **);
 
 // What any user of the runtime does to list a file's attributes: create a
 // reader, open the file, enumerate the header view, close.
@@ -92,14 +90,8 @@ bool MeasureFile(CreateSyncReaderFn create, PlayerModule *module, const std::str
 }  // namespace
 
 int InfoAgainstRuntime(const std::string &mediaDir) {
-    HMODULE runtime = LoadLibraryA("wmvcore.dll");
-    CreateSyncReaderFn create = runtime ? reinterpret_cast<CreateSyncReaderFn>(
-                                              reinterpret_cast<void *>(GetProcAddress(runtime, "WMCreateSyncReader")))
-                                        : nullptr;
-    if (!create) {
-        printf("(P4) no media runtime (wmvcore.dll with WMCreateSyncReader)\n");
-        return kBenchCannotMeasure;
-    }
+    CreateSyncReaderFn create = RuntimeFactory("(P4)");
+    if (!create) return kBenchCannotMeasure;
     LoadedPlugin plugin = LoadBuiltPlugin();
     bool met = MeasureFile(create, plugin.module, mediaDir, "long180.wma");
     met = MeasureFile(create, plugin.module, mediaDir, "tagged-picture.wma") && met;

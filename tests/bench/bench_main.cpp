@@ -22,8 +22,6 @@ namespace {
 
 const int kRounds = 30;  // paired runs of the two loops
 
-typedef HRESULT(WINAPI *CreateSyncReaderFn)(IUnknown *, DWORD, IWMSyncReader **);
-
 // The runtime alone: the same calls the plug-in makes per sample, no copy.
 double BareRuntimeLoop(CreateSyncReaderFn create, const std::wstring &file, uint64_t *bytes) {
     double start = NowSeconds();
@@ -69,14 +67,8 @@ int DecodeAgainstRuntime(const std::string &mediaDir) {
     const std::string file = mediaDir + "\\long60.wma";
     std::wstring wideFile(file.size() + 1, L'\0');
     wideFile.resize(MultiByteToWideChar(CP_ACP, 0, file.c_str(), -1, &wideFile[0], static_cast<int>(wideFile.size())) - 1);
-    HMODULE runtime = LoadLibraryA("wmvcore.dll");
-    CreateSyncReaderFn create = runtime ? reinterpret_cast<CreateSyncReaderFn>(
-                                              reinterpret_cast<void *>(GetProcAddress(runtime, "WMCreateSyncReader")))
-                                        : nullptr;
-    if (!create) {
-        printf("(a) no media runtime (wmvcore.dll with WMCreateSyncReader)\n");
-        return kBenchCannotMeasure;
-    }
+    CreateSyncReaderFn create = RuntimeFactory("(a)");
+    if (!create) return kBenchCannotMeasure;
     LoadedPlugin plugin = LoadBuiltPlugin();
     // Each plug-in run is paired with a runtime run right next to it, so
     // both meet the same load on the machine; the median pair counts.
