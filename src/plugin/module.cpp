@@ -4,10 +4,11 @@
 
 #include "media/decode_stream.h"
 #include "plugin/file_name.h"
+#include "plugin/version.h"
 
 namespace {
 
-const char kDescription[] = "DOR Odiride v0.5";
+const char kDescription[] = "DOR Odiride v" VIVU_VERSION_SHORT;
 // One description/pattern pair, laid out as the common file dialogs want it.
 const char kFilterText[] = "WMA data\0*.WMA\0";
 
