@@ -3,6 +3,8 @@
 // what the plug-in asks of the runtime.
 #include <string.h>
 
+#include <thread>
+
 #include "process_usage.h"
 #include "standin_fixture.h"
 
@@ -306,6 +308,65 @@ TEST_F(CloseTest, ThousandsOfStreamsAndQueriesLeaveNoMemoryBehind) {
     EXPECT_LE(after.handles, before.handles + 2);
     EXPECT_LT(static_cast<double>(after.privateBytes) - before.privateBytes, 50.0 * kCycles)
         << "grew " << (static_cast<double>(after.privateBytes) - before.privateBytes) / 1024 << " KB";
+}
+
+// ---------------------------------------------------------------- COM on the player's threads
+
+// This thread's COM, asked without changing it: "none", "single" (an
+// apartment of its own) or "multi".
+std::string Apartment() {
+    HRESULT probe = CoInitialize(nullptr);
+    if (probe == RPC_E_CHANGED_MODE) return "multi";
+    if (SUCCEEDED(probe)) CoUninitialize();
+    return probe == S_OK ? "none" : "single";
+}
+
+using ComTest = StandinFixture;
+
+// A player may open on its playback thread and close from its window
+// thread: the window thread's apartment must survive the close.
+TEST_F(ComTest, ClosingOnAnotherThreadLeavesThatThreadsApartment) {
+    DefineFile(kSong, {500});
+    ASSERT_EQ(CoInitialize(nullptr), S_OK) << "this thread starts without COM";
+    DecodeStream *stream = nullptr;
+    std::thread playback([&] { stream = Open(kSong); });
+    playback.join();
+    ASSERT_NE(stream, nullptr);
+    EXPECT_TRUE(ReadAll(stream, {{0, 500}}, nullptr));
+    Close(stream);
+    EXPECT_EQ(Apartment(), "single") << "the close took this thread's apartment";
+    CoUninitialize();
+    EXPECT_EQ(Apartment(), "none");
+}
+
+// Opened and closed on one thread, COM is as it was: nothing left behind,
+// and a thread in the multithreaded apartment stays there.
+TEST_F(ComTest, StreamsAndQueriesLeaveTheirThreadAsTheyFoundIt) {
+    DefineFile(kSong, {500});
+    auto streamAndQuery = [this] {
+        DecodeStream *stream = Open(kSong);
+        ReadAll(stream, {{0, 500}}, nullptr);
+        Close(stream);
+        FileInfo info;
+        module_->ops->GetFileInfo(module_, kSong, 0, &info);
+    };
+    std::string bare, multi, single;
+    std::thread([&] {
+        streamAndQuery();
+        bare = Apartment();
+        CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+        streamAndQuery();
+        multi = Apartment();
+        CoUninitialize();
+        CoInitialize(nullptr);
+        streamAndQuery();
+        single = Apartment();
+        CoUninitialize();
+    }).join();
+    EXPECT_EQ(bare, "none");
+    EXPECT_EQ(multi, "multi");
+    EXPECT_EQ(single, "single");
+    EXPECT_EQ(Record().opens, 6);
 }
 
 // ---------------------------------------------------------------- the runtime

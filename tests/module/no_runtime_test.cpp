@@ -1,9 +1,12 @@
-// The plug-in where the media runtime is missing (the runtime is disabled
-// for this program): it still loads, its streams read nothing and close
-// cleanly, and information queries still give the fixed format.
+// The plug-in where the system has no media runtime (Windows N editions):
+// it still loads, its streams read nothing and close cleanly, information
+// queries still give the fixed format, and a wmvcore.dll lying beside the
+// player or in its working directory is never loaded in the runtime's place.
 #include <gtest/gtest.h>
 #include <string.h>
 #include <windows.h>
+
+#include <string>
 
 #include "plugin/abi.h"
 #include "test_paths.h"
@@ -13,7 +16,12 @@ namespace {
 class NoRuntime : public ::testing::Test {
   protected:
     void SetUp() override {
-        ASSERT_EQ(LoadLibraryA("WMVCore.DLL"), nullptr) << "the runtime is meant to be missing here";
+        ASSERT_EQ(LoadLibraryExA("WMVCore.DLL", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32), nullptr)
+            << "the system's runtime is meant to be missing here";
+        char planted[MAX_PATH];
+        GetCurrentDirectoryA(sizeof(planted), planted);
+        ASSERT_NE(GetFileAttributesA((std::string(planted) + "\\wmvcore.dll").c_str()), INVALID_FILE_ATTRIBUTES)
+            << "a wmvcore.dll is meant to lie in the working directory";
         library_ = LoadLibraryA(PluginPath().c_str());
         ASSERT_NE(library_, nullptr) << "the plug-in does not load: " << GetLastError();
         GetInputModuleFn getModule = reinterpret_cast<GetInputModuleFn>(
@@ -24,6 +32,7 @@ class NoRuntime : public ::testing::Test {
         ops_ = *reinterpret_cast<const ModuleOps *const *>(module_);
     }
     void TearDown() override {
+        EXPECT_EQ(GetModuleHandleA("wmvcore.dll"), nullptr) << "a wmvcore.dll outside the system directory was loaded";
         if (module_) ops_->Release(module_);
         if (library_) FreeLibrary(library_);
     }
