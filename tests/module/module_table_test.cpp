@@ -97,4 +97,71 @@ INSTANTIATE_TEST_SUITE_P(
                       NameCase{"song.mp3", 0}, NameCase{"mms://server/song.wma", 0},
                       NameCase{"http://x/a.wma", 0}, NameCase{"C:\\odd://name.wma", 0}));
 
+// ---------------------------------------------------------------- the 32-bit calling convention
+
+#if defined(__i386__)
+// Calls fn with four argument words, stores what it returned in *result, and
+// returns how many bytes of the arguments the callee removed from the stack.
+extern "C" uint32_t CallCountingPops(const void *fn, uint32_t *result, uint32_t a, uint32_t b, uint32_t c,
+                                     uint32_t d);
+asm(".text\n"
+    ".globl _CallCountingPops\n"
+    "_CallCountingPops:\n"
+    "    pushl %ebp\n"
+    "    movl %esp, %ebp\n"
+    "    pushl %esi\n"
+    "    pushl 28(%ebp)\n"
+    "    pushl 24(%ebp)\n"
+    "    pushl 20(%ebp)\n"
+    "    pushl 16(%ebp)\n"
+    "    movl %esp, %esi\n"
+    "    call *8(%ebp)\n"
+    "    movl 12(%ebp), %ecx\n"
+    "    movl %eax, (%ecx)\n"
+    "    movl %esp, %eax\n"
+    "    subl %esi, %eax\n"
+    "    movl -4(%ebp), %esi\n"
+    "    movl %ebp, %esp\n"
+    "    popl %ebp\n"
+    "    ret\n");
+#endif
+
+using Abi32 = StandinFixture;
+
+// The player removes the arguments after every call. An entry that removed
+// them itself (stdcall) would leave the player's stack that many bytes off.
+// The dialogs' two entries are declared alike and need a display.
+TEST_F(Abi32, EntriesLeaveTheArgumentsToTheCaller) {
+#if !defined(__i386__)
+    GTEST_SKIP() << "a 64-bit build has one calling convention: only the 32-bit DLL can show this";
+#else
+    DefineFile("C:\\music\\song.wma", {100000});
+    auto call = [](const char *entry, auto fn, uint32_t a = 0, uint32_t b = 0, uint32_t c = 0, uint32_t d = 0) {
+        uint32_t result = 0;
+        EXPECT_EQ(CallCountingPops(reinterpret_cast<const void *>(fn), &result, a, b, c, d), 0u) << entry;
+        return result;
+    };
+    auto word = [](const void *pointer) { return static_cast<uint32_t>(reinterpret_cast<uintptr_t>(pointer)); };
+    const ModuleOps *ops = module_->ops;
+    const char *name = "C:\\music\\song.wma";
+    FileInfo info;
+    const uint8_t *data = nullptr;
+    call("GetDescription", ops->GetDescription);
+    call("GetFilterText", ops->GetFilterText);
+    call("Empty", ops->Empty);
+    EXPECT_EQ(call("CanHandle", ops->CanHandle, word(module_), word(name)), 1u);
+    EXPECT_EQ(call("GetFileInfo", ops->GetFileInfo, word(module_), word(name), 0, word(&info)), 1u);
+    uint32_t opened = call("OpenStream", ops->OpenStream, word(module_), word(name));
+    DecodeStream *stream = reinterpret_cast<DecodeStream *>(static_cast<uintptr_t>(opened));
+    ASSERT_NE(stream, nullptr);
+    EXPECT_EQ(call("Read", stream->ops->Read, word(stream), word(&data)), 40000u);
+    EXPECT_EQ(call("Seek", stream->ops->Seek, word(stream), 0), 0u);
+    call("Empty2", stream->ops->Empty2);
+    call("Empty3", stream->ops->Empty3);
+    call("Close", stream->ops->Close, word(stream));
+    call("Release", ops->Release, word(module_));
+    module_ = nullptr;
+#endif
+}
+
 }  // namespace
