@@ -293,6 +293,15 @@ TEST_F(FileInfoQuery, TheRuntimesOutputFormatIsReported) {
     // Only PCM is what the player reads; anything else leaves the default.
     Standin_SetOutputFormat(file, 3, 48000, 2, 32);
     ExpectDefaultFormat(Query());
+    // So do a float sub-format, a block shorter than its header says (a PCM
+    // sub-format lies just past it), and no block at all.
+    for (int block : {kBlockFloatSubFormat, kBlockShorterThanClaimed, kBlockMissing}) {
+        SCOPED_TRACE(block);
+        Standin_SetOutputFormat(file, 0xFFFE, 48000, 6, 24);
+        Standin_SetFormatBlock(file, block);
+        ExpectDefaultFormat(Query());
+    }
+    Standin_SetFormatBlock(file, kBlockAsDescribed);
 
     Standin_SetOutputFormat(file, 0, 22050, 1, 16);
     GuardedRecord fresh;
@@ -328,6 +337,18 @@ TEST_F(FileInfoQuery, RuntimeFailuresGiveNoAttributes) {
         EXPECT_STREQ("|||||", info->title);
         EXPECT_EQ(44100, info->sampleRate);
     }
+    Standin_SetFailures(0);
+}
+
+// A header that grew between the size query and the read: the attribute
+// is skipped rather than read past the buffers made for it.
+TEST_F(FileInfoQuery, AttributeLongerOnTheSecondCallIsSkipped) {
+    AddText(file, L"Title", L"T");
+    AddDword(file, L"Bitrate", 64000);
+    Standin_SetFailures(kGrowBetweenCalls);
+    FileInfo *info = Query();
+    EXPECT_STREQ("|||||", info->title);
+    EXPECT_EQ(GuardedRecord::Untouched(), info->bitrate);
     Standin_SetFailures(0);
 }
 
