@@ -7,6 +7,7 @@
 #include <stdlib.h>
 
 #include "host_runner.h"
+#include "registry_sandbox.h"
 #include "test_paths.h"
 
 namespace {
@@ -101,11 +102,10 @@ TEST(HostWithPlugin, MissingDllIsReportedNotCrashedOn) {
 // The module's two dialogs, closed with OK by the host. They need a display.
 TEST(HostWithPlugin, ConfigureWithOkSavesTheSettingsTheDialogShowed) {
     if (!getenv("DISPLAY")) GTEST_SKIP() << "no X display for the dialogs";
-    const char kModuleKey[] = "Software\\Corvinta\\Velmor\\VIVu_Velmor";
-    SavedRegistryValue keepChoice(kModuleKey, "id3ordial"), keepLine(kModuleKey, "Trackline");
+    PlayerKeySandbox keep;
     const unsigned char ownTemplate = 1;
-    WriteRegistryValue(kModuleKey, "id3ordial", REG_BINARY, &ownTemplate, 1);
-    WriteRegistryValue(kModuleKey, "Trackline", REG_SZ, "%3 by %1", 8);
+    WriteValue(kModuleKey, "id3ordial", REG_BINARY, &ownTemplate, 1);
+    WriteValue(kModuleKey, "Trackline", REG_SZ, "%3 by %1", 8);
 
     HostRun run = RunHost({"configure", "--dll", PluginPath(), "--press-ok-after", "500"});
     ASSERT_EQ(run.exitCode, 0) << run.out << run.err;

@@ -9,7 +9,7 @@
 #include <string>
 
 #include "plugin/abi.h"
-#include "test_paths.h"
+#include "plugin_library.h"
 
 namespace {
 
@@ -22,22 +22,16 @@ class NoRuntime : public ::testing::Test {
         GetCurrentDirectoryA(sizeof(planted), planted);
         ASSERT_NE(GetFileAttributesA((std::string(planted) + "\\wmvcore.dll").c_str()), INVALID_FILE_ATTRIBUTES)
             << "a wmvcore.dll is meant to lie in the working directory";
-        library_ = LoadLibraryA(PluginPath().c_str());
-        ASSERT_NE(library_, nullptr) << "the plug-in does not load: " << GetLastError();
-        GetInputModuleFn getModule = reinterpret_cast<GetInputModuleFn>(
-            reinterpret_cast<void *>(GetProcAddress(library_, "Velmor_GetInputModule2")));
-        ASSERT_NE(getModule, nullptr);
-        module_ = getModule(library_, nullptr);
+        ASSERT_NE(PluginLibrary(), nullptr) << "the plug-in does not load";
+        module_ = NewPluginModule(nullptr);
         ASSERT_NE(module_, nullptr);
         ops_ = *reinterpret_cast<const ModuleOps *const *>(module_);
     }
     void TearDown() override {
         EXPECT_EQ(GetModuleHandleA("wmvcore.dll"), nullptr) << "a wmvcore.dll outside the system directory was loaded";
         if (module_) ops_->Release(module_);
-        if (library_) FreeLibrary(library_);
     }
 
-    HMODULE library_ = nullptr;
     InputModule *module_ = nullptr;
     const ModuleOps *ops_ = nullptr;
 };

@@ -11,11 +11,15 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <stdio.h>
+
 #include <fstream>
 #include <iterator>
+#include <sstream>
 #include <string>
 #include <vector>
 
+#include "child_process.h"
 #include "real_files.h"
 #include "test_paths.h"
 
@@ -42,25 +46,12 @@ struct Outcome {
 };
 
 Outcome SurviveInChild(const std::string &path) {
-    char self[MAX_PATH];
-    GetModuleFileNameA(nullptr, self, sizeof(self));
-    std::string output = ScratchPath("survive-output.txt");
-    std::string command = "\"" + std::string(self) + "\" --survive \"" + path + "\" \"" + output + "\"";
-    STARTUPINFOA startup{};
-    startup.cb = sizeof(startup);
-    PROCESS_INFORMATION process{};
-    DeleteFileA(output.c_str());
-    Outcome outcome;
-    if (!CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
-        return outcome;
-    outcome.finished = WaitForSingleObject(process.hProcess, kCaseTimeoutMs) == WAIT_OBJECT_0;
-    if (!outcome.finished) TerminateProcess(process.hProcess, 1);
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
-    std::ifstream report(output);
+    ChildRun run = RunChild(CommandLine(OwnProgramPath(), {"--survive", path}), kCaseTimeoutMs);
+    std::istringstream report(run.out);
     std::string word;
-    outcome.finished = outcome.finished && (report >> word >> outcome.bytes >> word >> outcome.seekable >> word >>
-                                            outcome.sampleRate);
+    Outcome outcome;
+    outcome.finished = run.exitCode == 0 &&
+                       (report >> word >> outcome.bytes >> word >> outcome.seekable >> word >> outcome.sampleRate);
     return outcome;
 }
 
@@ -124,15 +115,15 @@ TEST_F(DamagedFiles, ThingsThatAreNotWmaFiles) {
 
 }  // namespace
 
-// The child's side: describe and play one file, write what came of it.
+// The child's side: describe and play one file, print what came of it.
 int main(int argc, char **argv) {
-    if (argc == 4 && std::string(argv[1]) == "--survive") {
+    if (argc == 3 && std::string(argv[1]) == "--survive") {
         InputModule *module = Velmor_GetInputModule2(GetModuleHandleA(nullptr), nullptr);
         FileInfo info = Describe(module, argv[2]);
         uint64_t bytes = DecodeFile(module, argv[2]).bytes;
         module->ops->Release(module);
-        std::ofstream(argv[3]) << "bytes " << bytes << " seekable " << info.seekable << " rate " << info.sampleRate
-                               << "\n";
+        printf("bytes %llu seekable %d rate %d\n", static_cast<unsigned long long>(bytes), info.seekable,
+               info.sampleRate);
         return 0;
     }
     ::testing::InitGoogleTest(&argc, argv);

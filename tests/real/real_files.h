@@ -7,19 +7,17 @@
 #include <string>
 
 #include "plugin/module.h"
+#include "plugin_drive.h"
 
-struct Decoded {
-    uint64_t bytes = 0;
-    uint32_t largestChunk = 0;
-    uint32_t chunks = 0;
-};
+typedef StreamTotals Decoded;
 
 inline const StreamOps *OpsOf(DecodeStream *stream) { return *reinterpret_cast<const StreamOps *const *>(stream); }
 
 // GetFileInfo into a record that starts zeroed with the title "before".
 FileInfo Describe(InputModule *module, const std::string &path);
 
-// Every chunk to the end; the read after the end must give 0 again.
+// Every chunk to the end, each with its data; the read after the end must
+// give 0 again.
 Decoded ReadToEnd(DecodeStream *stream);
 
 // Opens, optionally seeks (seekMs >= 0, which must succeed), reads to the end, closes.
@@ -31,7 +29,6 @@ Decoded DecodeFile(InputModule *module, const std::string &path, int32_t seekMs 
 // all; the try nearest the expected length is returned for the caller's check.
 Decoded DecodeFileNear(InputModule *module, const std::string &path, int32_t seekMs, double expectedBytes,
                        double tolerance);
-
 
 // Bytes a second of 16-bit PCM in the record's format.
 inline double ByteRate(const FileInfo &info) {

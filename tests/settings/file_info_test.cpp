@@ -13,6 +13,7 @@
 
 #include "plugin/module.h"
 #include "plugin/settings.h"
+#include "registry_sandbox.h"
 #include "standin_control.h"
 
 namespace {
@@ -374,16 +375,11 @@ protected:
         AddText(file, L"WM/Year", L"2002");
         strcpy(record.info()->title, "player's own");
     }
+    // The player's key, holding the template or, for null, none.
     void SetPlayerTemplate(const char *text) {
-        HKEY key;
-        ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_CURRENT_USER, kPlayerKeyPath, 0, nullptr,
-                                                 REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr, &key, nullptr));
-        if (text)
-            RegSetValueExA(key, "TrackTitleTemplate", 0, REG_SZ, reinterpret_cast<const BYTE *>(text),
-                           static_cast<DWORD>(strlen(text) + 1));
-        else
-            RegDeleteValueA(key, "TrackTitleTemplate");
-        RegCloseKey(key);
+        DWORD size = text ? static_cast<DWORD>(strlen(text) + 1) : 1;
+        ASSERT_EQ(ERROR_SUCCESS, WriteValue(kPlayerKeyPath, "TrackTitleTemplate", REG_SZ, text ? text : "", size));
+        if (!text) DeleteValue(kPlayerKeyPath, "TrackTitleTemplate");
     }
 };
 

@@ -10,7 +10,7 @@
 #include <thread>
 #include <vector>
 
-#include "test_paths.h"
+#include "plugin_library.h"
 
 namespace {
 
@@ -148,16 +148,11 @@ PluginHost &PluginHost::Get() {
 }
 
 PluginHost::PluginHost() {
-    library_ = LoadLibraryA(PluginPath().c_str());
+    library_ = PluginLibrary();
     playerWindow_ = CreatePlayerWindow();
 }
 
-InputModule *PluginHost::NewModule() const {
-    if (!library_) return nullptr;
-    auto getModule = reinterpret_cast<GetInputModuleFn>(
-        reinterpret_cast<void *>(GetProcAddress(library_, "Velmor_GetInputModule2")));
-    return getModule ? getModule(library_, playerWindow_) : nullptr;
-}
+InputModule *PluginHost::NewModule() const { return NewPluginModule(playerWindow_); }
 
 int32_t DriveDialog(const std::function<int32_t()> &open, const DialogScript &script) {
     std::atomic<bool> openReturned{false};
