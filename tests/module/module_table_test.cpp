@@ -73,29 +73,16 @@ TEST_F(ModuleTable, ReleaseLeavesOpenStreamsPlaying) {
     EXPECT_EQ(Record().closes, 2);
 }
 
-struct NameCase {
-    const char *name;
-    int32_t expected;
-};
-
-void PrintTo(const NameCase &name, std::ostream *out) { *out << "'" << name.name << "'"; }
-
-class CanHandle : public StandinFixture, public ::testing::WithParamInterface<NameCase> {};
-
-// Decided by the name alone: the text from the last '.' must be ".wma" in
-// any case, and network addresses are refused whatever they end in.
-TEST_P(CanHandle, DecidesByTheNameAlone) {
-    EXPECT_EQ(module_->ops->CanHandle(module_, GetParam().name), GetParam().expected);
+// Decided by the name alone, by the rule the native checks go through case
+// by case (".wma" after the last '.', in any case; no network address).
+TEST_F(ModuleTable, CanHandleDecidesByTheNameAlone) {
+    const char kNotOpened[] = "C:\\music\\song.WMA";
+    DefineFile(kNotOpened, {500});
+    EXPECT_EQ(module_->ops->CanHandle(module_, kNotOpened), 1);
+    EXPECT_EQ(module_->ops->CanHandle(module_, "song.wma.bak"), 0);
+    EXPECT_EQ(module_->ops->CanHandle(module_, "mms://server/song.wma"), 0);
     EXPECT_EQ(Record().opens, 0) << "no file is opened to decide";
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Names, CanHandle,
-    ::testing::Values(NameCase{"C:\\music\\song.WMA", 1}, NameCase{"song.wma", 1}, NameCase{".wma", 1},
-                      NameCase{"song.WmA", 1}, NameCase{"song.wma.bak", 0}, NameCase{"C:\\a.wma\\song", 0},
-                      NameCase{"song", 0}, NameCase{"", 0}, NameCase{"song.wm", 0}, NameCase{"song.wmav", 0},
-                      NameCase{"song.mp3", 0}, NameCase{"mms://server/song.wma", 0},
-                      NameCase{"http://x/a.wma", 0}, NameCase{"C:\\odd://name.wma", 0}));
 
 // ---------------------------------------------------------------- the 32-bit calling convention
 
@@ -104,26 +91,10 @@ INSTANTIATE_TEST_SUITE_P(
 // returns how many bytes of the arguments the callee removed from the stack.
 extern "C" uint32_t CallCountingPops(const void *fn, uint32_t *result, uint32_t a, uint32_t b, uint32_t c,
                                      uint32_t d);
-asm(".text\n"
-    ".globl _CallCountingPops\n"
-    "_CallCountingPops:\n"
-    "    pushl %ebp\n"
-    "    movl %esp, %ebp\n"
-    "    pushl %esi\n"
-    "    pushl 28(%ebp)\n"
-    "    pushl 24(%ebp)\n"
-    "    pushl 20(%ebp)\n"
-    "    pushl 16(%ebp)\n"
-    "    movl %esp, %esi\n"
-    "    call *8(%ebp)\n"
-    "    movl 12(%ebp), %ecx\n"
-    "    movl %eax, (%ecx)\n"
-    "    movl %esp, %eax\n"
-    "    subl %esi, %eax\n"
-    "    movl -4(%ebp), %esi\n"
-    "    movl %ebp, %esp\n"
-    "    popl %ebp\n"
-    "    ret\n");
+asm(".text; .globl _CallCountingPops; _CallCountingPops: pushl %ebp; movl %esp, %ebp; pushl %esi\n"
+    "pushl 28(%ebp); pushl 24(%ebp); pushl 20(%ebp); pushl 16(%ebp); movl %esp, %esi; call *8(%ebp)\n"
+    "movl 12(%ebp), %ecx; movl %eax, (%ecx); movl %esp, %eax; subl %esi, %eax\n"
+    "movl -4(%ebp), %esi; movl %ebp, %esp; popl %ebp; ret\n");
 #endif
 
 using Abi32 = StandinFixture;
