@@ -56,12 +56,6 @@ void AddWord(int id, const wchar_t *name, uint16_t value, uint16_t length = 2) {
     Standin_AddAttribute(id, name, kWord, &value, length);
 }
 
-StandinRecord Record() {
-    StandinRecord record;
-    Standin_GetRecord(&record);
-    return record;
-}
-
 class FileInfoQuery : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -91,7 +85,7 @@ protected:
         FileInfo *info = record.info();
         EXPECT_EQ(1, info->seekable);
         EXPECT_EQ(0, info->reserved);
-        EXPECT_EQ(0, Record().readersAlive) << "the query's reader was not released";
+        EXPECT_EQ(0, Standin_Record().readersAlive) << "the query's reader was not released";
         EXPECT_EQ(nullptr, module->reader);
         EXPECT_EQ(nullptr, module->headerInfo);
         EXPECT_NE(nullptr, memchr(info->title, 0, sizeof(info->title)));
@@ -126,7 +120,7 @@ TEST_F(FileInfoQuery, NumbersGoToTheirFields) {
     EXPECT_STREQ("|||||", info->title);
     ExpectDefaultFormat(info);
 
-    StandinRecord runtime = Record();
+    StandinRecord runtime = Standin_Record();
     EXPECT_EQ(1, runtime.opens);
     EXPECT_EQ(1, runtime.closes);
     EXPECT_STREQ(kWideFileName, runtime.lastOpenName);
@@ -317,7 +311,7 @@ TEST_F(FileInfoQuery, MissingFile) {
     ExpectDefaultFormat(info);
     ExpectNumbersUntouched(info);
     EXPECT_STREQ("|||||", info->title);
-    EXPECT_STREQ(L"C:\\music\\missing.wma", Record().lastOpenName);
+    EXPECT_STREQ(L"C:\\music\\missing.wma", Standin_Record().lastOpenName);
 }
 
 // Every failure of the runtime before the attributes gives a query without
@@ -360,7 +354,7 @@ TEST_F(FileInfoQuery, QueriesDoNotCarryOver) {
     file = Standin_DefineFile(kWideFileName);
     AddText(file, L"Author", L"A");
     EXPECT_STREQ("A|||||", Query()->title);
-    EXPECT_EQ(0, Record().readersAlive);
+    EXPECT_EQ(0, Standin_Record().readersAlive);
 }
 
 // --- the title in each template choice

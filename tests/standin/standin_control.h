@@ -114,3 +114,8 @@ struct StandinRecord {
     int lastIndexStreamArg;       // stream number passed in to GetAttributeByIndex
 };
 STANDIN_API void Standin_GetRecord(StandinRecord *record);
+inline StandinRecord Standin_Record(void) {
+    StandinRecord record;
+    Standin_GetRecord(&record);
+    return record;
+}
