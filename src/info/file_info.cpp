@@ -69,7 +69,7 @@ void StoreText(WMT_ATTR_DATATYPE type, const BYTE *value, WORD length, char *fie
     char text[kTextBytes];
     size_t textLength;
     if (ValueText(type, value, length, text, &textLength))  // an empty value keeps the field
-        CopyToField(field, kTagTextSize, text, textLength, IsAnsiLeadByte);
+        CopyToField(field, kTagTextSize, text, textLength, AnsiCharWidth);
 }
 
 // The format the reader decodes output 0 to, when it is plain PCM.

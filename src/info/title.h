@@ -2,6 +2,8 @@
 // language the module's settings choose.
 #pragma once
 
+#include <stddef.h>
+
 #include "info/tag_set.h"
 #include "plugin/settings.h"
 
@@ -10,6 +12,6 @@
 // chosen but the player's key cannot be opened, or the choice is unknown.
 bool BuildTitle(const ModuleSettings &settings, const TagSet &tags, char *title);
 
-// Lead bytes of the ANSI code page, for cutting text without splitting a
-// double-byte character.
-bool IsAnsiLeadByte(unsigned char byte);
+// Bytes of the character that starts with this byte in the ANSI code page,
+// for cutting text without splitting a multi-byte character.
+size_t AnsiCharWidth(unsigned char firstByte);

@@ -17,8 +17,8 @@ struct TitleWriter {
         length += count;
     }
     void Append(const char *text) { Append(text, strlen(text)); }
-    void Finish(char *title, IsLeadByteFn isLeadByte) const {
-        CopyToField(title, kTitleSize, bytes, length, isLeadByte);
+    void Finish(char *title, CharWidthFn charWidth) const {
+        CopyToField(title, kTitleSize, bytes, length, charWidth);
     }
 };
 
@@ -57,8 +57,7 @@ const char *NumberedTag(char digit, const TagSet &tags) {
 
 }  // namespace
 
-void ExpandHostTemplate(const char *templateText, const TagSet &tags, IsLeadByteFn isLeadByte,
-                        char *title) {
+void ExpandHostTemplate(const char *templateText, const TagSet &tags, CharWidthFn charWidth, char *title) {
     TitleWriter out;
     const char *t = templateText;
     size_t n = strlen(t);
@@ -74,11 +73,10 @@ void ExpandHostTemplate(const char *templateText, const TagSet &tags, IsLeadByte
         out.Append(NamedTag(t + i + 1, j - (i + 1), tags));
         i = j;
     }
-    out.Finish(title, isLeadByte);
+    out.Finish(title, charWidth);
 }
 
-void ExpandOwnTemplate(const char *templateText, const TagSet &tags, IsLeadByteFn isLeadByte,
-                       char *title) {
+void ExpandOwnTemplate(const char *templateText, const TagSet &tags, CharWidthFn charWidth, char *title) {
     TitleWriter out;
     const char *t = templateText;
     for (size_t p = 0; t[p] != '\0';) {
@@ -93,5 +91,5 @@ void ExpandOwnTemplate(const char *templateText, const TagSet &tags, IsLeadByteF
             p += 2;
         }
     }
-    out.Finish(title, isLeadByte);
+    out.Finish(title, charWidth);
 }

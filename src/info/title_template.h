@@ -13,8 +13,6 @@
 enum { kTitleSize = 256 };  // a title is at most 255 bytes and a terminator
 
 // Both expand the zero-terminated template with tags into title (kTitleSize
-// bytes), cut to 255 bytes without splitting a double-byte character.
-void ExpandHostTemplate(const char *templateText, const TagSet &tags, IsLeadByteFn isLeadByte,
-                        char *title);
-void ExpandOwnTemplate(const char *templateText, const TagSet &tags, IsLeadByteFn isLeadByte,
-                       char *title);
+// bytes), cut to 255 bytes without splitting a multi-byte character.
+void ExpandHostTemplate(const char *templateText, const TagSet &tags, CharWidthFn charWidth, char *title);
+void ExpandOwnTemplate(const char *templateText, const TagSet &tags, CharWidthFn charWidth, char *title);

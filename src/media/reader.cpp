@@ -1,5 +1,7 @@
 #include "media/reader.h"
 
+#include <string.h>
+
 #include "media/asf_probe.h"
 
 const GUID kHeaderInfoId = {0x96406BDA, 0x2B2B, 0x11D3, {0xB3, 0x6B, 0x00, 0xC0, 0x4F, 0x61, 0x08, 0xFF}};
@@ -8,18 +10,39 @@ namespace {
 
 typedef HRESULT(WINAPI *CreateSyncReaderFn)(IUnknown *certificate, DWORD rights, IWMSyncReader **reader);
 
+const char kRuntimeName[] = "WMVCore.DLL";
+
+// Only the system directory may give the runtime. Windows without the
+// search flags (before the 2011 loader update) refuse them with
+// ERROR_INVALID_PARAMETER; there the full path does the same. A runtime the
+// process has already loaded under this name is used as it is.
+HMODULE LoadRuntime() {
+    HMODULE runtime = LoadLibraryExA(kRuntimeName, nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
+    if (runtime || GetLastError() != ERROR_INVALID_PARAMETER) return runtime;
+    char path[MAX_PATH];
+    UINT length = GetSystemDirectoryA(path, MAX_PATH);
+    if (length == 0 || length + 1 + sizeof(kRuntimeName) > MAX_PATH) return nullptr;
+    path[length] = '\\';
+    memcpy(path + length + 1, kRuntimeName, sizeof(kRuntimeName));
+    return LoadLibraryA(path);
+}
+
 // Looked up once; a missing runtime stays missing for the process's life.
+// Two threads opening at once may both look it up (loading a library twice
+// only counts it twice); the first answer published is the one kept, without
+// a lock.
 CreateSyncReaderFn RuntimeFactory() {
-    static CreateSyncReaderFn factory;
-    static bool searched;
-    if (!searched) {
-        HMODULE runtime = LoadLibraryA("WMVCore.DLL");
-        if (runtime)
-            factory = reinterpret_cast<CreateSyncReaderFn>(
-                reinterpret_cast<void *>(GetProcAddress(runtime, "WMCreateSyncReader")));
-        searched = true;
+    static void *volatile published;  // the factory, or kMissing
+    static char missingMark;
+    void *const kMissing = &missingMark;
+    void *found = InterlockedCompareExchangePointer(&published, nullptr, nullptr);
+    if (!found) {
+        HMODULE runtime = LoadRuntime();
+        void *factory = runtime ? reinterpret_cast<void *>(GetProcAddress(runtime, "WMCreateSyncReader")) : nullptr;
+        InterlockedCompareExchangePointer(&published, factory ? factory : kMissing, nullptr);
+        found = published;
     }
-    return factory;
+    return found == kMissing ? nullptr : reinterpret_cast<CreateSyncReaderFn>(found);
 }
 
 // False only when the file can be read and is no whole ASF file. A name the
@@ -53,6 +76,7 @@ bool WideFileName(const char *fileName, WCHAR *wide) {
 void OpenReader(const char *fileName, ReaderHold *hold, HRESULT *lastStatus) {
     hold->reader = nullptr;
     hold->comInitialized = false;
+    hold->comThread = 0;
 
     WCHAR wideName[kFileNameUnits];
     if (!WideFileName(fileName, wideName)) {
@@ -65,8 +89,11 @@ void OpenReader(const char *fileName, ReaderHold *hold, HRESULT *lastStatus) {
         return;
     }
 
+    // A thread already in the multithreaded apartment answers
+    // RPC_E_CHANGED_MODE: COM is usable, and nothing is to be undone.
     *lastStatus = CoInitialize(nullptr);
     hold->comInitialized = SUCCEEDED(*lastStatus);
+    hold->comThread = GetCurrentThreadId();
 
     CreateSyncReaderFn create = RuntimeFactory();
     if (!create) {
@@ -88,8 +115,8 @@ void OpenReader(const char *fileName, ReaderHold *hold, HRESULT *lastStatus) {
 
 void CloseReader(ReaderHold *hold) {
     if (hold->reader) ReleaseReader(hold);
-    if (hold->comInitialized) {
-        CoUninitialize();
-        hold->comInitialized = false;
-    }
+    // Closed on another thread, the opening thread keeps its count: it is
+    // not ours to undo from here, and this thread's count is the player's.
+    if (hold->comInitialized && hold->comThread == GetCurrentThreadId()) CoUninitialize();
+    hold->comInitialized = false;
 }

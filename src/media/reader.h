@@ -3,7 +3,9 @@
 // The runtime (WMVCore.DLL) is loaded at first use, not imported, so the
 // plug-in still loads where the runtime is missing: there every open just
 // yields no reader, and streams and queries behave as for a file that did
-// not open.
+// not open. It is taken from the system directory only, never from the
+// player's folder, the current directory or PATH, where any file of that
+// name would otherwise run inside the player.
 #pragma once
 
 #include <windows.h>
@@ -20,6 +22,7 @@ bool WideFileName(const char *fileName, WCHAR *wide);
 struct ReaderHold {
     IWMSyncReader *reader;  // null when none could be made
     bool comInitialized;    // CoInitialize succeeded and wants its CoUninitialize
+    DWORD comThread;        // the thread it succeeded on: only there may it be undone
 };
 
 // Converts fileName (ANSI code page) to UTF-16, initialises COM on this
@@ -30,7 +33,10 @@ struct ReaderHold {
 // hold->reader null.
 void OpenReader(const char *fileName, ReaderHold *hold, HRESULT *lastStatus);
 
-// Closes the file, releases the reader and balances COM; leaves hold empty.
+// Closes the file, releases the reader and leaves hold empty. COM is
+// uninitialised only on the thread that initialised it: a player may close a
+// stream from another thread than the one that opened it, and that thread's
+// apartment is the player's own.
 void CloseReader(ReaderHold *hold);
 
 // The interface id of the reader's header view, IWMHeaderInfo.

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 
+#include "plugin_drive.h"
 #include "test_paths.h"
 
 LoadedPlugin LoadBuiltPlugin() {
@@ -32,12 +33,7 @@ double NowSeconds() {
     return static_cast<double>(now.QuadPart) / static_cast<double>(frequency.QuadPart);
 }
 
-uint64_t ReadToEnd(PlayerStream *stream) {
-    uint64_t bytes = 0;
-    const uint8_t *data = nullptr;
-    while (uint32_t count = stream->table->read(stream, &data)) bytes += count;
-    return bytes;
-}
+uint64_t ReadToEnd(PlayerStream *stream) { return ReadStreamToEnd(reinterpret_cast<DecodeStream *>(stream)).bytes; }
 
 double Median(std::vector<double> *values) {
     if (values->empty()) return 0;

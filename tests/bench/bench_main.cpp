@@ -5,7 +5,6 @@
 // runtime that costs nothing) and passes on its verdicts, and last soaks the
 // plug-in in thousands of streams and queries on a real file.
 #include <windows.h>
-#include <wmsdkidl.h>
 
 #include <stdio.h>
 #include <stdlib.h>
@@ -17,33 +16,17 @@
 #include "bench_common.h"
 #include "bench_info.h"
 #include "bench_soak.h"
+#include "child_process.h"
+#include "direct_runtime.h"
 
 namespace {
 
 const int kRounds = 30;  // paired runs of the two loops
 
 // The runtime alone: the same calls the plug-in makes per sample, no copy.
-double BareRuntimeLoop(CreateSyncReaderFn create, const std::wstring &file, uint64_t *bytes) {
+double BareRuntimeLoop(const std::wstring &file, uint64_t *bytes) {
     double start = NowSeconds();
-    IWMSyncReader *reader = nullptr;
-    if (FAILED(create(nullptr, WMT_RIGHT_PLAYBACK, &reader))) return -1;
-    if (FAILED(reader->Open(file.c_str()))) {
-        reader->Release();
-        return -1;
-    }
-    *bytes = 0;
-    for (;;) {
-        INSSBuffer *sample = nullptr;
-        QWORD time = 0, duration = 0;
-        DWORD flags = 0, output = 0;
-        if (FAILED(reader->GetNextSample(0, &sample, &time, &duration, &flags, &output, nullptr))) break;
-        BYTE *data = nullptr;
-        DWORD length = 0;
-        if (SUCCEEDED(sample->GetBufferAndLength(&data, &length))) *bytes += length;
-        sample->Release();
-    }
-    reader->Close();
-    reader->Release();
+    if (!DecodeDirectly(file.c_str(), bytes)) return -1;
     return NowSeconds() - start;
 }
 
@@ -67,8 +50,10 @@ int DecodeAgainstRuntime(const std::string &mediaDir) {
     const std::string file = mediaDir + "\\long60.wma";
     std::wstring wideFile(file.size() + 1, L'\0');
     wideFile.resize(MultiByteToWideChar(CP_ACP, 0, file.c_str(), -1, &wideFile[0], static_cast<int>(wideFile.size())) - 1);
-    CreateSyncReaderFn create = RuntimeFactory("(a)");
-    if (!create) return kBenchCannotMeasure;
+    if (!DirectRuntimeLoaded()) {
+        printf("(a) no media runtime (wmvcore.dll with WMCreateSyncReader)\n");
+        return kBenchCannotMeasure;
+    }
     LoadedPlugin plugin = LoadBuiltPlugin();
     // Each plug-in run is paired with a runtime run right next to it, so
     // both meet the same load on the machine; the median pair counts.
@@ -81,11 +66,11 @@ int DecodeAgainstRuntime(const std::string &mediaDir) {
         // winding down, so the order alternates.
         double bare, viaPlugin;
         if (round % 2) {
-            bare = BareRuntimeLoop(create, wideFile, &bareBytes);
+            bare = BareRuntimeLoop(wideFile, &bareBytes);
             viaPlugin = PluginLoop(plugin.module, file, &pluginBytes);
         } else {
             viaPlugin = PluginLoop(plugin.module, file, &pluginBytes);
-            bare = BareRuntimeLoop(create, wideFile, &bareBytes);
+            bare = BareRuntimeLoop(wideFile, &bareBytes);
         }
         if (bare <= 0 || viaPlugin <= 0 || !Complete(pluginBytes, fullBytes) || !Complete(bareBytes, fullBytes)) {
             ++shortRuns;
@@ -116,29 +101,16 @@ int DecodeAgainstRuntime(const std::string &mediaDir) {
 
 // Runs the stand-in half with the stand-in runtime chosen over Wine's.
 int RunStandinHalf() {
-    char self[MAX_PATH];
-    DWORD length = GetModuleFileNameA(nullptr, self, sizeof(self));
-    std::string dir(self, length < sizeof(self) ? length : 0);
-    dir = dir.substr(0, dir.find_last_of("\\/") + 1);
-    std::string command = "\"" + dir + "runtime\\vivu-bench-standin.exe\"";
+    std::string self = OwnProgramPath();
+    std::string program = self.substr(0, self.find_last_of("\\/") + 1) + "runtime\\vivu-bench-standin.exe";
     SetEnvironmentVariableA("WINEDLLOVERRIDES", "wmvcore=n");
-    STARTUPINFOA startup;
-    memset(&startup, 0, sizeof(startup));
-    startup.cb = sizeof(startup);
-    PROCESS_INFORMATION process;
-    fflush(stdout);
-    BOOL started = CreateProcessA(nullptr, &command[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &process);
+    ChildRun run = RunChild(CommandLine(program, {}), INFINITE, false);
     SetEnvironmentVariableA("WINEDLLOVERRIDES", nullptr);
-    if (!started) {
-        printf("(b, c) cannot start %s (error %lu)\n", command.c_str(), static_cast<unsigned long>(GetLastError()));
+    if (run.exitCode < 0) {
+        printf("(b, c) cannot run %s\n", program.c_str());
         return kBenchCannotMeasure;
     }
-    WaitForSingleObject(process.hProcess, INFINITE);
-    DWORD code = kBenchCannotMeasure;
-    GetExitCodeProcess(process.hProcess, &code);
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
-    return static_cast<int>(code);
+    return run.exitCode;
 }
 
 }  // namespace

@@ -6,23 +6,14 @@
 
 #include "bench_common.h"
 #include "process_usage.h"
-#include "runtime_cycle.h"
+#include "direct_runtime.h"
+#include "plugin_drive.h"
 
 namespace {
 
-void PlayALittle(PlayerModule *module, const char *path) {
-    PlayerStream *stream = module->table->openStream(module, path, 0);
-    if (!stream) return;
-    const uint8_t *data;
-    for (int chunk = 0; chunk < 4; ++chunk) stream->table->read(stream, &data);
-    stream->table->seek(stream, 1000);
-    stream->table->read(stream, &data);
-    stream->table->close(stream);
-}
-
-void Describe(PlayerModule *module, const char *path) {
-    PlayerFileInfo info;
-    module->table->getFileInfo(module, path, 0, &info);
+// The cycle the soak test makes, through the module the player loaded.
+void PlayALittleAndDescribe(PlayerModule *module, const char *path) {
+    SoakCycle(reinterpret_cast<InputModule *>(module), path);
 }
 
 double RuntimeBytesPerCycle(const std::wstring &path, int cycles) {
@@ -41,16 +32,14 @@ int SoakOnRealFile(const std::string &mediaDir, int cycles) {
     LoadedPlugin plugin = LoadBuiltPlugin();
     const int kWarmUp = 30;
     for (int cycle = 0; cycle < kWarmUp; ++cycle) {
-        PlayALittle(plugin.module, path.c_str());
-        Describe(plugin.module, path.c_str());
+        PlayALittleAndDescribe(plugin.module, path.c_str());
     }
     ProcessUsage start = MeasureProcessUsage();
     printf("(d) soak on stereo44.wma: %d streams opened, read, seeked and closed, and %d queries\n", cycles, cycles);
     int step = cycles >= 10 ? cycles / 10 : 1;
     double begin = NowSeconds();
     for (int cycle = 1; cycle <= cycles; ++cycle) {
-        PlayALittle(plugin.module, path.c_str());
-        Describe(plugin.module, path.c_str());
+        PlayALittleAndDescribe(plugin.module, path.c_str());
         if (cycle % step == 0) {
             ProcessUsage now = MeasureProcessUsage();
             printf("    %6d cycles: handles %lu, private bytes %+.0f KB (%.1f s)\n", cycle, now.handles,
@@ -64,8 +53,7 @@ int SoakOnRealFile(const std::string &mediaDir, int cycles) {
     std::string copy = mediaDir + "\\soak-copy.wma";
     if (CopyFileA(path.c_str(), copy.c_str(), FALSE)) {
         plugin = LoadBuiltPlugin();
-        PlayALittle(plugin.module, copy.c_str());
-        Describe(plugin.module, copy.c_str());
+        PlayALittleAndDescribe(plugin.module, copy.c_str());
         UnloadPlugin(&plugin);
         deleted = DeleteFileA(copy.c_str()) != FALSE;
     }

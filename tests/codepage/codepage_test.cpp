@@ -1,7 +1,7 @@
 // Tag texts reach the title converted to the user's ANSI code page. The
-// program runs once under a Russian and once under a Western European
-// locale (VIVU_EXPECT_ACP names the code page Wine should then give); the
-// expected bytes are written out by hand, independent of any converter.
+// program runs under a Russian, a Western European and a Japanese locale
+// (VIVU_EXPECT_ACP names the code page Wine should then give); the expected
+// bytes are written out by hand, independent of any converter.
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -54,6 +54,8 @@ const wchar_t kNowhere[] = L"a\x4E2D" L"b";
 TEST_F(CodePage, TagsArriveInTheUsersCodePage) {
     if (GetACP() == 1251) {
         EXPECT_EQ(TitleOf(kCyrillic, kCyrillicAuthor), "\xCF\xF0\xE8\xE2\xE5\xF2|\xCA\xE8\xED\xEE");
+    } else if (GetACP() == 932) {
+        EXPECT_EQ(TitleOf(L"\x3042\x3044", L"x"), "\x82\xA0\x82\xA2|x");
     } else {
         EXPECT_EQ(TitleOf(kWestern, kWesternAuthor), "Caf\xE9 \xDC" "ber|M\xFCller");
     }
@@ -61,7 +63,20 @@ TEST_F(CodePage, TagsArriveInTheUsersCodePage) {
 
 TEST_F(CodePage, CharactersThePageCannotHoldBecomeItsDefaultCharacter) {
     std::string title = TitleOf(kNowhere, L"x");
-    EXPECT_EQ(title, "a?b|x");
+    EXPECT_EQ(title, GetACP() == 932 ? "a\x92\x86" "b|x" : "a?b|x");
+}
+
+// "ab" and 200 hiragana A: in code page 932 each is two bytes, so the tag
+// and then the title are cut before a character that would not fit whole.
+TEST_F(CodePage, LongTextsAreCutOnWholeCharacters) {
+    std::wstring tag = L"ab" + std::wstring(200, L'\x3042');
+    std::string expected = "ab" + std::string(200, '?') + "|x";  // one byte each elsewhere
+    if (GetACP() == 932) {
+        expected = "ab";
+        for (int at = 0; at < 126; ++at) expected += "\x82\xA0";
+        expected += "|";
+    }
+    EXPECT_EQ(TitleOf(tag.c_str(), L"x"), expected);
 }
 
 }  // namespace

@@ -42,12 +42,6 @@ struct Coverage {
     uint64_t noReader, failedHeaderSteps, nonPcmFormats;
 } coverage;
 
-StandinRecord Record() {
-    StandinRecord record;
-    Standin_GetRecord(&record);
-    return record;
-}
-
 struct Attribute {
     std::wstring units;  // exactly the name units the runtime sends
     int type;
@@ -370,9 +364,9 @@ void InfoScenario::Query(InputModule *module, GuardedRecord *record, int number)
                       ", failures 0x", std::hex, failures, std::dec, ", template ",
                       ownTemplate ? templateText : "the player's"));
 
-    StandinRecord start = Record();
+    StandinRecord start = Standin_Record();
     int32_t result = module->ops->GetFileInfo(module, file.name.c_str(), 0, record->info());
-    StandinRecord end = Record();
+    StandinRecord end = Standin_Record();
     ++coverage.queries;
     coverage.attributes += attributes.size();
 
@@ -442,7 +436,7 @@ void InfoScenario::CheckTitle(const FileInfo &info, const InfoModel &model, cons
 
 std::string InfoScenario::Run() {
     Standin_Reset();
-    StandinRecord start = Record();
+    StandinRecord start = Standin_Record();
     InputModule *module = Velmor_GetInputModule2(GetModuleHandle(nullptr), nullptr);
     if (!verdict_.Check(module != nullptr, "no module")) return verdict_.Report();
     GuardedRecord record;
@@ -450,7 +444,7 @@ std::string InfoScenario::Run() {
     for (int number = 0; number < queries && !verdict_.Failed(); ++number) Query(module, &record, number);
     module->ops->Release(module);
     Standin_SetFailures(0);
-    StandinRecord end = Record();
+    StandinRecord end = Standin_Record();
     verdict_.Check(end.readersAlive == start.readersAlive && end.buffersAlive == start.buffersAlive,
                    "readers or samples alive after the queries");
     ++coverage.scenarios;

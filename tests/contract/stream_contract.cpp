@@ -49,12 +49,6 @@ const uint8_t *SampleBytes(uint32_t index) {
     return bytes.data();
 }
 
-StandinRecord Record() {
-    StandinRecord record;
-    Standin_GetRecord(&record);
-    return record;
-}
-
 struct File {
     std::string name;
     std::vector<uint32_t> sizes;
@@ -199,7 +193,7 @@ void StreamScenario::CheckHoldings(const char *after) {
         readers += m.hasReader;
         buffers += m.oversize;
     }
-    StandinRecord now = Record();
+    StandinRecord now = Standin_Record();
     verdict_.Check(now.readersAlive - start_.readersAlive == readers,
                    Say("after ", after, ": ", now.readersAlive - start_.readersAlive, " readers alive, expected ",
                        readers));
@@ -270,9 +264,9 @@ int32_t SeekTarget(Rng &rng, const File &file) {
 
 void StreamScenario::SeekOne(StreamModel &m) {
     int32_t target = SeekTarget(rng_, *m.file);
-    StandinRecord before = Record();
+    StandinRecord before = Standin_Record();
     int32_t got = m.stream->ops->Seek(m.stream, target);
-    StandinRecord after = Record();
+    StandinRecord after = Standin_Record();
     ++coverage.seeks;
     verdict_.Step(Say("stream ", m.number, ": seek ", target, " ms -> ", got));
     if (!m.hasReader) {
@@ -342,7 +336,7 @@ void StreamScenario::QueryBesideStreams() {
 
 std::string StreamScenario::Run() {
     Standin_Reset();
-    start_ = Record();
+    start_ = Standin_Record();
     DefineFiles();
     if (rng_.Percent(40)) ChangeSwitches();
     uint32_t steps = rng_.Between(1, 60);
@@ -385,7 +379,7 @@ std::string StreamScenario::Run() {
     if (module_) module_->ops->Release(module_);
     Standin_SetFailures(0);
     Standin_FailBufferOf(-1);
-    StandinRecord end = Record();
+    StandinRecord end = Standin_Record();
     verdict_.Check(end.readersAlive == start_.readersAlive && end.buffersAlive == start_.buffersAlive,
                    Say("after closing everything ", end.readersAlive - start_.readersAlive, " readers and ",
                        end.buffersAlive - start_.buffersAlive, " samples are still alive"));

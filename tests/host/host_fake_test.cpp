@@ -5,6 +5,7 @@
 
 #include "fake_plugin.h"
 #include "host_runner.h"
+#include "registry_sandbox.h"
 #include "test_paths.h"
 
 namespace {
@@ -111,19 +112,16 @@ TEST(HostWithFakeModule, ModulesThatCannotBeHadEndWithStatusTwo) {
     EXPECT_TRUE(Has(nullModule.err, "returned no module")) << nullModule.err;
 }
 
-const char kPlayerKey[] = "Software\\Corvinta\\Velmor";
-const char kModuleKey[] = "Software\\Corvinta\\Velmor\\VIVu_Velmor";
-
 TEST(HostRegistry, PlayerTemplateIsStoredBeforeTheQuery) {
-    SavedRegistryValue keep(kPlayerKey, "TrackTitleTemplate");
+    PlayerKeySandbox keep;
     HostRun run = RunHost({"info", "song.fake", "--dll", FakeDll(), "--player-template", "%ARTIST% / %TITLE%"});
     ASSERT_EQ(run.exitCode, 0) << run.out << run.err;
     EXPECT_TRUE(Has(run.out, "title: \"Fake <%ARTIST% / %TITLE%>\"\n")) << run.out;
-    EXPECT_EQ(ReadRegistryText(kPlayerKey, "TrackTitleTemplate"), "%ARTIST% / %TITLE%");
+    EXPECT_EQ(ReadText(kPlayerKey, "TrackTitleTemplate"), "%ARTIST% / %TITLE%");
 }
 
 TEST(HostRegistry, ConfigurePrintsItsResultAndTheSavedValues) {
-    SavedRegistryValue keepChoice(kModuleKey, "id3ordial"), keepLine(kModuleKey, "Trackline");
+    PlayerKeySandbox keep;
     HostRun run = RunHost({"configure", "--dll", FakeDll()});
     ASSERT_EQ(run.exitCode, 0) << run.out << run.err;
     EXPECT_TRUE(Has(run.out, "Configure: 0 (settings saved)\n")) << run.out;

@@ -3,8 +3,13 @@
 // what the plug-in asks of the runtime.
 #include <string.h>
 
+#include <fstream>
+#include <thread>
+
+#include "plugin_drive.h"
 #include "process_usage.h"
 #include "standin_fixture.h"
+#include "test_paths.h"
 
 namespace {
 
@@ -281,31 +286,84 @@ INSTANTIATE_TEST_SUITE_P(States, CloseAnywhere,
                                            CloseCase{{300000}, 3}));
 
 // With a runtime that keeps nothing of its own, thousands of streams (held
-// oversize tails, remainders, seeks) and queries leave the process's
-// private memory and handles where they were: a forgotten media type, name
-// or value buffer of even 50 bytes a cycle would show.
+// oversize tails, remainders, seeks) and queries leave the heaps' live bytes
+// and the handles where they were: a forgotten media type, name or value
+// buffer of even 50 bytes a cycle would show.
 TEST_F(CloseTest, ThousandsOfStreamsAndQueriesLeaveNoMemoryBehind) {
-    int id = DefineFile(kSong, {300000, 50000, 500});
+    // Four reads leave 16,000 bytes of the first sample held at the seek.
+    int id = DefineFile(kSong, {400000, 50000, 500});
     Standin_AddAttribute(id, L"Title", WMT_TYPE_STRING, L"Song", 10);
     Standin_AddAttribute(id, L"Author", WMT_TYPE_STRING, L"Band", 10);
-    auto cycle = [this] {
+    auto cycle = [this] { ASSERT_TRUE(SoakCycle(module_, kSong)); };
+    for (int warm = 0; warm < 200; ++warm) cycle();
+    ProcessUsage before = MeasureProcessUsage();
+    size_t liveBefore = LiveHeapBytes();
+    const int kCycles = 1000;
+    for (int round = 0; round < kCycles; ++round) cycle();
+    double grown = static_cast<double>(LiveHeapBytes()) - static_cast<double>(liveBefore);
+    ProcessUsage after = MeasureProcessUsage();
+    EXPECT_LE(after.handles, before.handles + 2);
+    EXPECT_GT(liveBefore, 0u) << "the heaps could not be walked";
+    EXPECT_LT(grown, 50.0 * kCycles) << "live heap bytes grew by " << grown;
+}
+
+// ---------------------------------------------------------------- COM on the player's threads
+
+// This thread's COM, asked without changing it: "none", "single" (an
+// apartment of its own) or "multi".
+std::string Apartment() {
+    HRESULT probe = CoInitialize(nullptr);
+    if (probe == RPC_E_CHANGED_MODE) return "multi";
+    if (SUCCEEDED(probe)) CoUninitialize();
+    return probe == S_OK ? "none" : "single";
+}
+
+using ComTest = StandinFixture;
+
+// A player may open on its playback thread and close from its window
+// thread: the window thread's apartment must survive the close.
+TEST_F(ComTest, ClosingOnAnotherThreadLeavesThatThreadsApartment) {
+    DefineFile(kSong, {500});
+    ASSERT_EQ(CoInitialize(nullptr), S_OK) << "this thread starts without COM";
+    DecodeStream *stream = nullptr;
+    std::thread playback([&] { stream = Open(kSong); });
+    playback.join();
+    ASSERT_NE(stream, nullptr);
+    EXPECT_TRUE(ReadAll(stream, {{0, 500}}, nullptr));
+    Close(stream);
+    EXPECT_EQ(Apartment(), "single") << "the close took this thread's apartment";
+    CoUninitialize();
+    EXPECT_EQ(Apartment(), "none");
+}
+
+// Opened and closed on one thread, COM is as it was: nothing left behind,
+// and a thread in the multithreaded apartment stays there.
+TEST_F(ComTest, StreamsAndQueriesLeaveTheirThreadAsTheyFoundIt) {
+    DefineFile(kSong, {500});
+    auto streamAndQuery = [this] {
         DecodeStream *stream = Open(kSong);
-        const uint8_t *data;
-        for (int read = 0; read < 3; ++read) Read(stream, &data);
-        Seek(stream, 10);
-        Read(stream, &data);
+        ReadAll(stream, {{0, 500}}, nullptr);
         Close(stream);
         FileInfo info;
         module_->ops->GetFileInfo(module_, kSong, 0, &info);
     };
-    for (int warm = 0; warm < 200; ++warm) cycle();
-    ProcessUsage before = MeasureProcessUsage();
-    const int kCycles = 1000;
-    for (int round = 0; round < kCycles; ++round) cycle();
-    ProcessUsage after = MeasureProcessUsage();
-    EXPECT_LE(after.handles, before.handles + 2);
-    EXPECT_LT(static_cast<double>(after.privateBytes) - before.privateBytes, 50.0 * kCycles)
-        << "grew " << (static_cast<double>(after.privateBytes) - before.privateBytes) / 1024 << " KB";
+    std::string bare, multi, single;
+    std::thread([&] {
+        streamAndQuery();
+        bare = Apartment();
+        CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+        streamAndQuery();
+        multi = Apartment();
+        CoUninitialize();
+        CoInitialize(nullptr);
+        streamAndQuery();
+        single = Apartment();
+        CoUninitialize();
+    }).join();
+    EXPECT_EQ(bare, "none");
+    EXPECT_EQ(multi, "multi");
+    EXPECT_EQ(single, "single");
+    EXPECT_EQ(Record().opens, 6);
 }
 
 // ---------------------------------------------------------------- the runtime
@@ -363,6 +421,29 @@ TEST_F(RuntimeTest, NoReaderReadsZeroAndSeeksToZero) {
     StandinRecord record = Record();
     EXPECT_EQ(record.opens, 0);
     EXPECT_EQ(LiveReaders(), 0);
+}
+
+// The file's first bytes decide before the runtime is asked: a real file
+// under a name the stand-in would open is never handed to it unless it can
+// start an ASF file.
+TEST_F(RuntimeTest, RealFileThatCannotBeAsfNeverReachesTheRuntime) {
+    const char kHeaderId[] = "\x30\x26\xB2\x75\x8E\x66\xCF\x11\xA6\xD9\x00\xAA\x00\x62\xCE\x6C";
+    std::string asfStart = std::string(kHeaderId, 16) + std::string("\x1E\0\0\0\0\0\0\0", 8);  // 30 bytes
+    std::string wave = ScratchPath("wave.wma"), asf = ScratchPath("asf.wma");
+    std::ofstream(wave, std::ios::binary) << "RIFF" << std::string(96, 'w');
+    std::ofstream(asf, std::ios::binary) << asfStart << std::string(76, 'a');
+    DefineFile(wave, {500});
+    DefineFile(asf, {500});
+
+    DecodeStream *refused = Open(wave);
+    const uint8_t *data;
+    EXPECT_EQ(Read(refused, &data), 0u);
+    FileInfo info;
+    module_->ops->GetFileInfo(module_, wave.c_str(), 0, &info);
+    EXPECT_EQ(Record().opens, 0);
+
+    EXPECT_TRUE(ReadAll(Open(asf), {{0, 500}}, nullptr));
+    EXPECT_EQ(Record().opens, 1);
 }
 
 // The name is converted into 1024 UTF-16 units, its terminator included.

@@ -73,28 +73,66 @@ TEST_F(ModuleTable, ReleaseLeavesOpenStreamsPlaying) {
     EXPECT_EQ(Record().closes, 2);
 }
 
-struct NameCase {
-    const char *name;
-    int32_t expected;
-};
-
-void PrintTo(const NameCase &name, std::ostream *out) { *out << "'" << name.name << "'"; }
-
-class CanHandle : public StandinFixture, public ::testing::WithParamInterface<NameCase> {};
-
-// Decided by the name alone: the text from the last '.' must be ".wma" in
-// any case, and network addresses are refused whatever they end in.
-TEST_P(CanHandle, DecidesByTheNameAlone) {
-    EXPECT_EQ(module_->ops->CanHandle(module_, GetParam().name), GetParam().expected);
+// Decided by the name alone, by the rule the native checks go through case
+// by case (".wma" after the last '.', in any case; no network address).
+TEST_F(ModuleTable, CanHandleDecidesByTheNameAlone) {
+    const char kNotOpened[] = "C:\\music\\song.WMA";
+    DefineFile(kNotOpened, {500});
+    EXPECT_EQ(module_->ops->CanHandle(module_, kNotOpened), 1);
+    EXPECT_EQ(module_->ops->CanHandle(module_, "song.wma.bak"), 0);
+    EXPECT_EQ(module_->ops->CanHandle(module_, "mms://server/song.wma"), 0);
     EXPECT_EQ(Record().opens, 0) << "no file is opened to decide";
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Names, CanHandle,
-    ::testing::Values(NameCase{"C:\\music\\song.WMA", 1}, NameCase{"song.wma", 1}, NameCase{".wma", 1},
-                      NameCase{"song.WmA", 1}, NameCase{"song.wma.bak", 0}, NameCase{"C:\\a.wma\\song", 0},
-                      NameCase{"song", 0}, NameCase{"", 0}, NameCase{"song.wm", 0}, NameCase{"song.wmav", 0},
-                      NameCase{"song.mp3", 0}, NameCase{"mms://server/song.wma", 0},
-                      NameCase{"http://x/a.wma", 0}, NameCase{"C:\\odd://name.wma", 0}));
+// ---------------------------------------------------------------- the 32-bit calling convention
+
+#if defined(__i386__)
+// Calls fn with four argument words, stores what it returned in *result, and
+// returns how many bytes of the arguments the callee removed from the stack.
+extern "C" uint32_t CallCountingPops(const void *fn, uint32_t *result, uint32_t a, uint32_t b, uint32_t c,
+                                     uint32_t d);
+asm(".text; .globl _CallCountingPops; _CallCountingPops: pushl %ebp; movl %esp, %ebp; pushl %esi\n"
+    "pushl 28(%ebp); pushl 24(%ebp); pushl 20(%ebp); pushl 16(%ebp); movl %esp, %esi; call *8(%ebp)\n"
+    "movl 12(%ebp), %ecx; movl %eax, (%ecx); movl %esp, %eax; subl %esi, %eax\n"
+    "movl -4(%ebp), %esi; movl %ebp, %esp; popl %ebp; ret\n");
+#endif
+
+using Abi32 = StandinFixture;
+
+// The player removes the arguments after every call. An entry that removed
+// them itself (stdcall) would leave the player's stack that many bytes off.
+// The dialogs' two entries are declared alike and need a display.
+TEST_F(Abi32, EntriesLeaveTheArgumentsToTheCaller) {
+#if !defined(__i386__)
+    GTEST_SKIP() << "a 64-bit build has one calling convention: only the 32-bit DLL can show this";
+#else
+    DefineFile("C:\\music\\song.wma", {100000});
+    auto call = [](const char *entry, auto fn, uint32_t a = 0, uint32_t b = 0, uint32_t c = 0, uint32_t d = 0) {
+        uint32_t result = 0;
+        EXPECT_EQ(CallCountingPops(reinterpret_cast<const void *>(fn), &result, a, b, c, d), 0u) << entry;
+        return result;
+    };
+    auto word = [](const void *pointer) { return static_cast<uint32_t>(reinterpret_cast<uintptr_t>(pointer)); };
+    const ModuleOps *ops = module_->ops;
+    const char *name = "C:\\music\\song.wma";
+    FileInfo info;
+    const uint8_t *data = nullptr;
+    call("GetDescription", ops->GetDescription);
+    call("GetFilterText", ops->GetFilterText);
+    call("Empty", ops->Empty);
+    EXPECT_EQ(call("CanHandle", ops->CanHandle, word(module_), word(name)), 1u);
+    EXPECT_EQ(call("GetFileInfo", ops->GetFileInfo, word(module_), word(name), 0, word(&info)), 1u);
+    uint32_t opened = call("OpenStream", ops->OpenStream, word(module_), word(name));
+    DecodeStream *stream = reinterpret_cast<DecodeStream *>(static_cast<uintptr_t>(opened));
+    ASSERT_NE(stream, nullptr);
+    EXPECT_EQ(call("Read", stream->ops->Read, word(stream), word(&data)), 40000u);
+    EXPECT_EQ(call("Seek", stream->ops->Seek, word(stream), 0), 0u);
+    call("Empty2", stream->ops->Empty2);
+    call("Empty3", stream->ops->Empty3);
+    call("Close", stream->ops->Close, word(stream));
+    call("Release", ops->Release, word(module_));
+    module_ = nullptr;
+#endif
+}
 
 }  // namespace

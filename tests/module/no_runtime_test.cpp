@@ -1,34 +1,37 @@
-// The plug-in where the media runtime is missing (the runtime is disabled
-// for this program): it still loads, its streams read nothing and close
-// cleanly, and information queries still give the fixed format.
+// The plug-in where the system has no media runtime (Windows N editions):
+// it still loads, its streams read nothing and close cleanly, information
+// queries still give the fixed format, and a wmvcore.dll lying beside the
+// player or in its working directory is never loaded in the runtime's place.
 #include <gtest/gtest.h>
 #include <string.h>
 #include <windows.h>
 
+#include <string>
+
 #include "plugin/abi.h"
-#include "test_paths.h"
+#include "plugin_library.h"
 
 namespace {
 
 class NoRuntime : public ::testing::Test {
   protected:
     void SetUp() override {
-        ASSERT_EQ(LoadLibraryA("WMVCore.DLL"), nullptr) << "the runtime is meant to be missing here";
-        library_ = LoadLibraryA(PluginPath().c_str());
-        ASSERT_NE(library_, nullptr) << "the plug-in does not load: " << GetLastError();
-        GetInputModuleFn getModule = reinterpret_cast<GetInputModuleFn>(
-            reinterpret_cast<void *>(GetProcAddress(library_, "Velmor_GetInputModule2")));
-        ASSERT_NE(getModule, nullptr);
-        module_ = getModule(library_, nullptr);
+        ASSERT_EQ(LoadLibraryExA("WMVCore.DLL", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32), nullptr)
+            << "the system's runtime is meant to be missing here";
+        char planted[MAX_PATH];
+        GetCurrentDirectoryA(sizeof(planted), planted);
+        ASSERT_NE(GetFileAttributesA((std::string(planted) + "\\wmvcore.dll").c_str()), INVALID_FILE_ATTRIBUTES)
+            << "a wmvcore.dll is meant to lie in the working directory";
+        ASSERT_NE(PluginLibrary(), nullptr) << "the plug-in does not load";
+        module_ = NewPluginModule(nullptr);
         ASSERT_NE(module_, nullptr);
         ops_ = *reinterpret_cast<const ModuleOps *const *>(module_);
     }
     void TearDown() override {
+        EXPECT_EQ(GetModuleHandleA("wmvcore.dll"), nullptr) << "a wmvcore.dll outside the system directory was loaded";
         if (module_) ops_->Release(module_);
-        if (library_) FreeLibrary(library_);
     }
 
-    HMODULE library_ = nullptr;
     InputModule *module_ = nullptr;
     const ModuleOps *ops_ = nullptr;
 };

@@ -91,9 +91,3 @@ void StandinFixture::Close(DecodeStream *stream) {
     streams_.erase(std::remove(streams_.begin(), streams_.end(), stream), streams_.end());
     stream->ops->Close(stream);
 }
-
-StandinRecord StandinFixture::Record() {
-    StandinRecord record;
-    Standin_GetRecord(&record);
-    return record;
-}

@@ -55,7 +55,7 @@ class StandinFixture : public ::testing::Test {
     void Close(DecodeStream *stream);
     static uint32_t Read(DecodeStream *stream, const uint8_t **data) { return stream->ops->Read(stream, data); }
     static int32_t Seek(DecodeStream *stream, int32_t positionMs) { return stream->ops->Seek(stream, positionMs); }
-    static StandinRecord Record();
+    static StandinRecord Record() { return Standin_Record(); }
     // Readers and samples the plug-in holds that this test gave it (a leak
     // of an earlier test is counted there, not here).
     int LiveReaders() const { return Record().readersAlive - readersAtStart_; }

@@ -1,7 +1,7 @@
 // Fuzzes both title template expanders. The input is split at zero bytes
 // into a template and up to six tag texts; its first byte picks the
-// lead-byte rule (none, a fixed East Asian range, or a table read from the
-// input). Each title must stay inside its 256-byte field, end in a zero
+// character-width rule (none, a fixed East Asian range, UTF-8, or a table
+// of lead bytes read from the input). Each title must stay inside its 256-byte field, end in a zero
 // within it, and never hold a '%' that no tag brought in.
 #include <stddef.h>
 #include <stdint.h>
@@ -16,8 +16,8 @@ namespace {
 
 unsigned char gLeadTable[32];
 
-bool HighLeads(unsigned char byte) { return byte >= 0x81 && byte <= 0xFE; }
-bool TableLeads(unsigned char byte) { return (gLeadTable[byte >> 3] >> (byte & 7)) & 1; }
+size_t HighLeads(unsigned char byte) { return byte >= 0x81 && byte <= 0xFE ? 2 : 1; }
+size_t TableLeads(unsigned char byte) { return (gLeadTable[byte >> 3] >> (byte & 7)) & 1 ? 2 : 1; }
 
 void Check(bool ok) {
     if (!ok) abort();
@@ -34,8 +34,8 @@ void TakePiece(const uint8_t *&data, size_t &size, char *out, size_t maxBytes) {
     size -= used;
 }
 
-void ExpandAndCheck(void (*expand)(const char *, const TagSet &, IsLeadByteFn, char *), const char *templateText,
-                    const TagSet &tags, IsLeadByteFn lead, bool tagsHavePercent) {
+void ExpandAndCheck(void (*expand)(const char *, const TagSet &, CharWidthFn, char *), const char *templateText,
+                    const TagSet &tags, CharWidthFn lead, bool tagsHavePercent) {
     char field[kTitleSize + 32];
     memset(field, 0xA5, sizeof(field));
     expand(templateText, tags, lead, field);
@@ -49,9 +49,10 @@ void ExpandAndCheck(void (*expand)(const char *, const TagSet &, IsLeadByteFn, c
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     if (size < 1) return 0;
-    IsLeadByteFn lead = nullptr;
-    switch (data[0] % 3) {
+    CharWidthFn lead = nullptr;
+    switch (data[0] % 4) {
         case 1: lead = HighLeads; break;
+        case 3: lead = Utf8CharWidth; break;
         case 2:
             if (size < 1 + sizeof(gLeadTable)) return 0;
             memcpy(gLeadTable, data + 1, sizeof(gLeadTable));

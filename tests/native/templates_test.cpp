@@ -14,7 +14,7 @@
 namespace {
 
 // Bytes 0x81..0xFE lead a two-byte character, as in the East Asian ANSI pages.
-bool HighLeads(unsigned char byte) { return byte >= 0x81 && byte <= 0xFE; }
+size_t HighLeads(unsigned char byte) { return byte >= 0x81 && byte <= 0xFE ? 2 : 1; }
 
 TagSet ExampleTags() {
     TagSet tags;
@@ -43,7 +43,7 @@ struct Field {
     }
 };
 
-std::string Own(const char *templateText, const TagSet &tags, IsLeadByteFn lead = nullptr) {
+std::string Own(const char *templateText, const TagSet &tags, CharWidthFn lead = nullptr) {
     Field field;
     ExpandOwnTemplate(templateText, tags, lead, field.bytes);
     field.ExpectGuardIntact();
@@ -51,7 +51,7 @@ std::string Own(const char *templateText, const TagSet &tags, IsLeadByteFn lead 
     return field.bytes;
 }
 
-std::string Host(const char *templateText, const TagSet &tags, IsLeadByteFn lead = nullptr) {
+std::string Host(const char *templateText, const TagSet &tags, CharWidthFn lead = nullptr) {
     Field field;
     ExpandHostTemplate(templateText, tags, lead, field.bytes);
     field.ExpectGuardIntact();
@@ -155,6 +155,26 @@ TEST(TitleCut, TrailBytesInTheLeadRangeAreReadAsTrails) {
     EXPECT_EQ(Repeat("\x88", 254), Own("%1%3", tags, HighLeads));
     // Shifted by a one-byte character, the 255th byte is a trail and stays.
     EXPECT_EQ("-" + Repeat("\x88", 254), Own("-%3", tags, HighLeads));
+}
+
+// With the ANSI code page set to UTF-8, characters of two, three and four
+// bytes go whole or not at all.
+TEST(TitleCut, NeverSplitsAUtf8Sequence) {
+    TagSet tags = EmptyTags();
+    const std::string e127 = Repeat("\xC3\xA9", 127);  // U+00E9, two bytes
+    strcpy(tags.title, e127.c_str());
+    EXPECT_EQ("a" + e127, Own("a%3", tags, Utf8CharWidth));
+    EXPECT_EQ("ab" + Repeat("\xC3\xA9", 126), Host("ab%TITLE%", tags, Utf8CharWidth));
+    const std::string euro85 = Repeat("\xE2\x82\xAC", 85);  // U+20AC, three bytes
+    strcpy(tags.title, euro85.c_str());
+    EXPECT_EQ(euro85, Own("%3", tags, Utf8CharWidth));
+    EXPECT_EQ("a" + Repeat("\xE2\x82\xAC", 84), Own("a%3", tags, Utf8CharWidth));
+    EXPECT_EQ("ab" + Repeat("\xE2\x82\xAC", 84), Own("ab%3", tags, Utf8CharWidth));
+    strcpy(tags.title, Repeat("\xF0\x9F\x8E\xB5", 63).c_str());  // U+1F3B5, four bytes
+    EXPECT_EQ("abc" + Repeat("\xF0\x9F\x8E\xB5", 63), Own("abc%3", tags, Utf8CharWidth));
+    EXPECT_EQ("abcd" + Repeat("\xF0\x9F\x8E\xB5", 62), Own("abcd%3", tags, Utf8CharWidth));
+    // A tag already cut elsewhere: its stray bytes count one each.
+    EXPECT_EQ(2u, SafeCutLength("\xA9\xA9\xE2\x82\xAC", 5, 4, Utf8CharWidth));
 }
 
 TEST(SafeCut, Limits) {

@@ -1,7 +1,9 @@
 #!/bin/sh
 # check-dll.sh OBJDUMP DLL: the DLL imports system DLLs only and exports
 # Velmor_GetInputModule2 undecorated; a 32-bit DLL must be a PE32 file.
+# A DLL that was not built is reported with status 77 (skipped).
 objdump=$1 dll=$2
+[ -f "$dll" ] || { echo "skipped: $dll was not built"; exit 77; }
 dump=$($objdump -p "$dll") || exit 1
 status=0
 for name in $(printf '%s\n' "$dump" | sed -n 's/^\s*DLL Name: //p'); do

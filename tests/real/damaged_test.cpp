@@ -11,11 +11,15 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <stdio.h>
+
 #include <fstream>
 #include <iterator>
+#include <sstream>
 #include <string>
 #include <vector>
 
+#include "child_process.h"
 #include "real_files.h"
 #include "test_paths.h"
 
@@ -44,25 +48,12 @@ struct Outcome {
 
 // mode: "--survive" describes and plays the file, "--describe" only describes it.
 Outcome SurviveInChild(const std::string &path, const char *mode = "--survive") {
-    char self[MAX_PATH];
-    GetModuleFileNameA(nullptr, self, sizeof(self));
-    std::string output = ScratchPath("survive-output.txt");
-    std::string command = "\"" + std::string(self) + "\" " + mode + " \"" + path + "\" \"" + output + "\"";
-    STARTUPINFOA startup{};
-    startup.cb = sizeof(startup);
-    PROCESS_INFORMATION process{};
-    DeleteFileA(output.c_str());
-    Outcome outcome;
-    if (!CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
-        return outcome;
-    outcome.finished = WaitForSingleObject(process.hProcess, kCaseTimeoutMs) == WAIT_OBJECT_0;
-    if (!outcome.finished) TerminateProcess(process.hProcess, 1);
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
-    std::ifstream report(output);
+    ChildRun run = RunChild(CommandLine(OwnProgramPath(), {mode, path}), kCaseTimeoutMs);
+    std::istringstream report(run.out);
     std::string word;
-    outcome.finished = outcome.finished && (report >> word >> outcome.bytes >> word >> outcome.seekable >> word >>
-                                            outcome.sampleRate >> word >> outcome.durationMs);
+    Outcome outcome;
+    outcome.finished = run.exitCode == 0 && (report >> word >> outcome.bytes >> word >> outcome.seekable >> word >>
+                                             outcome.sampleRate >> word >> outcome.durationMs);
     return outcome;
 }
 
@@ -147,15 +138,15 @@ TEST_F(DamagedFiles, ThingsThatAreNotWmaFiles) {
 
 }  // namespace
 
-// The child's side: describe and play one file, write what came of it.
+// The child's side: describe and play one file, print what came of it.
 int main(int argc, char **argv) {
-    if (argc == 4 && (std::string(argv[1]) == "--survive" || std::string(argv[1]) == "--describe")) {
+    if (argc == 3 && (std::string(argv[1]) == "--survive" || std::string(argv[1]) == "--describe")) {
         InputModule *module = Velmor_GetInputModule2(GetModuleHandleA(nullptr), nullptr);
         FileInfo info = Describe(module, argv[2]);
         uint64_t bytes = std::string(argv[1]) == "--survive" ? DecodeFile(module, argv[2]).bytes : 0;
         module->ops->Release(module);
-        std::ofstream(argv[3]) << "bytes " << bytes << " seekable " << info.seekable << " rate " << info.sampleRate
-                               << " duration " << info.durationMs << "\n";
+        printf("bytes %llu seekable %d rate %d duration %u\n", static_cast<unsigned long long>(bytes), info.seekable,
+               info.sampleRate, info.durationMs);
         return 0;
     }
     ::testing::InitGoogleTest(&argc, argv);

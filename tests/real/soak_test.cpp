@@ -10,25 +10,11 @@
 
 #include "plugin/module.h"
 #include "process_usage.h"
-#include "runtime_cycle.h"
+#include "direct_runtime.h"
+#include "plugin_drive.h"
 #include "test_paths.h"
 
 namespace {
-
-void PlayALittle(InputModule *module, const char *path) {
-    DecodeStream *stream = module->ops->OpenStream(module, path, 0);
-    const StreamOps *ops = *reinterpret_cast<const StreamOps *const *>(stream);
-    const uint8_t *data;
-    for (int chunk = 0; chunk < 4; ++chunk) ASSERT_GT(ops->Read(stream, &data), 0u);
-    ops->Seek(stream, 1000);
-    ASSERT_GT(ops->Read(stream, &data), 0u);
-    ops->Close(stream);
-}
-
-void Describe(InputModule *module, const char *path) {
-    FileInfo info;
-    ASSERT_EQ(module->ops->GetFileInfo(module, path, 0, &info), 1);
-}
 
 TEST(Soak, StreamsAndQueriesLeaveNoHandlesOrMemoryBehind) {
     std::string path = ScratchPath("soak.wma");
@@ -36,10 +22,7 @@ TEST(Soak, StreamsAndQueriesLeaveNoHandlesOrMemoryBehind) {
     InputModule *module = Velmor_GetInputModule2(GetModuleHandleA(nullptr), nullptr);
 
     // The runtime builds caches on first use: measure from a warm start.
-    for (int cycle = 0; cycle < 30; ++cycle) {
-        PlayALittle(module, path.c_str());
-        Describe(module, path.c_str());
-    }
+    for (int cycle = 0; cycle < 30; ++cycle) ASSERT_TRUE(SoakCycle(module, path.c_str()));
     wchar_t widePath[MAX_PATH];
     MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, widePath, MAX_PATH);
     for (int cycle = 0; cycle < 10; ++cycle) ASSERT_TRUE(RunRuntimeCycle(widePath));
@@ -49,10 +32,7 @@ TEST(Soak, StreamsAndQueriesLeaveNoHandlesOrMemoryBehind) {
     ProcessUsage before = MeasureProcessUsage(), last = before;
     double pluginGrowth = 0, runtimeGrowth = 0;
     for (int round = 0; round < kRounds; ++round) {
-        for (int cycle = 0; cycle < kCycles / kRounds; ++cycle) {
-            PlayALittle(module, path.c_str());
-            Describe(module, path.c_str());
-        }
+        for (int cycle = 0; cycle < kCycles / kRounds; ++cycle) ASSERT_TRUE(SoakCycle(module, path.c_str()));
         ProcessUsage played = MeasureProcessUsage();
         for (int cycle = 0; cycle < kCycles / kRounds; ++cycle) ASSERT_TRUE(RunRuntimeCycle(widePath));
         ProcessUsage direct = MeasureProcessUsage();

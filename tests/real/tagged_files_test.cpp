@@ -4,16 +4,14 @@
 // beside it: the plug-in's answers must agree with it.
 #include <gtest/gtest.h>
 #include <windows.h>
-#include <wmsdkidl.h>
 
-#include <math.h>
 #include <stdlib.h>
 
 #include <string>
-#include <vector>
 
 #include "ffprobe_witness.h"
 #include "plugin/module.h"
+#include "registry_sandbox.h"
 #include "test_paths.h"
 
 namespace {
@@ -35,34 +33,6 @@ ExpectedTags TagsFromWitness(const FfprobeWitness &w) {
                         Field(Utf8ToAnsi(w.Tag("title"))),  Field(Utf8ToAnsi(w.Tag("track"))),
                         Field(Utf8ToAnsi(w.Tag("genre"))),  Field(Utf8ToAnsi(w.Tag("WM/Year")))};
 }
-
-// Sets the player's title template for the test's life and puts back what
-// was there.
-class PlayerTemplate {
-public:
-    explicit PlayerTemplate(const char *text) {
-        RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\Corvinta\\Velmor", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
-                        &key_, nullptr);
-        DWORD size = sizeof(old_);
-        had_ = RegQueryValueExA(key_, "TrackTitleTemplate", nullptr, nullptr, reinterpret_cast<BYTE *>(old_),
-                                &size) == ERROR_SUCCESS;
-        RegSetValueExA(key_, "TrackTitleTemplate", 0, REG_SZ, reinterpret_cast<const BYTE *>(text),
-                       static_cast<DWORD>(strlen(text) + 1));
-    }
-    ~PlayerTemplate() {
-        if (had_)
-            RegSetValueExA(key_, "TrackTitleTemplate", 0, REG_SZ, reinterpret_cast<const BYTE *>(old_),
-                           static_cast<DWORD>(strnlen(old_, sizeof(old_) - 1) + 1));
-        else
-            RegDeleteValueA(key_, "TrackTitleTemplate");
-        RegCloseKey(key_);
-    }
-
-private:
-    HKEY key_ = nullptr;
-    bool had_ = false;
-    char old_[1024] = {};
-};
 
 class TaggedFile : public ::testing::TestWithParam<const char *> {
 protected:
@@ -117,7 +87,9 @@ TEST_P(TaggedFile, OwnTemplateTitleIsMadeOfFfprobesTags) {
 
 TEST_P(TaggedFile, PlayerTemplateTitleIsMadeOfFfprobesTags) {
     ExpectedTags t = TagsFromWitness(witness);
-    PlayerTemplate player("%TRACKNUM% %LEADARTIST% / %TITLE% [%ALBUM%|%GENRE%|%DATE%]");
+    PlayerKeySandbox sandbox;
+    const char playerTemplate[] = "%TRACKNUM% %LEADARTIST% / %TITLE% [%ALBUM%|%GENRE%|%DATE%]";
+    WriteValue(kPlayerKey, "TrackTitleTemplate", REG_SZ, playerTemplate, sizeof(playerTemplate));
     FileInfo info = Query(kUsePlayerTemplate);
     EXPECT_EQ(std::string(info.title),
               Field(t.track + " " + t.artist + " / " + t.title + " [" + t.album + "|" + t.genre + "|" + t.date + "]"));

@@ -13,6 +13,7 @@
 
 #include "plugin/module.h"
 #include "plugin/settings.h"
+#include "registry_sandbox.h"
 #include "standin_control.h"
 #include "test_paths.h"
 
@@ -56,12 +57,6 @@ void AddWord(int id, const wchar_t *name, uint16_t value, uint16_t length = 2) {
     Standin_AddAttribute(id, name, kWord, &value, length);
 }
 
-StandinRecord Record() {
-    StandinRecord record;
-    Standin_GetRecord(&record);
-    return record;
-}
-
 class FileInfoQuery : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -91,7 +86,7 @@ protected:
         FileInfo *info = record.info();
         EXPECT_EQ(1, info->seekable);
         EXPECT_EQ(0, info->reserved);
-        EXPECT_EQ(0, Record().readersAlive) << "the query's reader was not released";
+        EXPECT_EQ(0, Standin_Record().readersAlive) << "the query's reader was not released";
         EXPECT_EQ(nullptr, module->reader);
         EXPECT_EQ(nullptr, module->headerInfo);
         EXPECT_NE(nullptr, memchr(info->title, 0, sizeof(info->title)));
@@ -126,7 +121,7 @@ TEST_F(FileInfoQuery, NumbersGoToTheirFields) {
     EXPECT_STREQ("|||||", info->title);
     ExpectDefaultFormat(info);
 
-    StandinRecord runtime = Record();
+    StandinRecord runtime = Standin_Record();
     EXPECT_EQ(1, runtime.opens);
     EXPECT_EQ(1, runtime.closes);
     EXPECT_STREQ(kWideFileName, runtime.lastOpenName);
@@ -294,6 +289,15 @@ TEST_F(FileInfoQuery, TheRuntimesOutputFormatIsReported) {
     // Only PCM is what the player reads; anything else leaves the default.
     Standin_SetOutputFormat(file, 3, 48000, 2, 32);
     ExpectDefaultFormat(Query());
+    // So do a float sub-format, a block shorter than its header says (a PCM
+    // sub-format lies just past it), and no block at all.
+    for (int block : {kBlockFloatSubFormat, kBlockShorterThanClaimed, kBlockMissing}) {
+        SCOPED_TRACE(block);
+        Standin_SetOutputFormat(file, 0xFFFE, 48000, 6, 24);
+        Standin_SetFormatBlock(file, block);
+        ExpectDefaultFormat(Query());
+    }
+    Standin_SetFormatBlock(file, kBlockAsDescribed);
 
     Standin_SetOutputFormat(file, 0, 22050, 1, 16);
     GuardedRecord fresh;
@@ -308,7 +312,7 @@ TEST_F(FileInfoQuery, MissingFile) {
     ExpectDefaultFormat(info);
     ExpectNumbersUntouched(info);
     EXPECT_STREQ("|||||", info->title);
-    EXPECT_STREQ(L"C:\\music\\missing.wma", Record().lastOpenName);
+    EXPECT_STREQ(L"C:\\music\\missing.wma", Standin_Record().lastOpenName);
 }
 
 // Every failure of the runtime before the attributes gives a query without
@@ -366,6 +370,18 @@ TEST_F(FileInfoQuery, TheFilesOwnHeaderStandsInForAnUnlistingRuntime) {
     Standin_SetFailures(0);
 }
 
+// A header that grew between the size query and the read: the attribute
+// is skipped rather than read past the buffers made for it.
+TEST_F(FileInfoQuery, AttributeLongerOnTheSecondCallIsSkipped) {
+    AddText(file, L"Title", L"T");
+    AddDword(file, L"Bitrate", 64000);
+    Standin_SetFailures(kGrowBetweenCalls);
+    FileInfo *info = Query();
+    EXPECT_STREQ("|||||", info->title);
+    EXPECT_EQ(GuardedRecord::Untouched(), info->bitrate);
+    Standin_SetFailures(0);
+}
+
 TEST_F(FileInfoQuery, QueriesDoNotCarryOver) {
     AddText(file, L"Title", L"T");
     EXPECT_STREQ("||T|||", Query()->title);
@@ -373,7 +389,7 @@ TEST_F(FileInfoQuery, QueriesDoNotCarryOver) {
     file = Standin_DefineFile(kWideFileName);
     AddText(file, L"Author", L"A");
     EXPECT_STREQ("A|||||", Query()->title);
-    EXPECT_EQ(0, Record().readersAlive);
+    EXPECT_EQ(0, Standin_Record().readersAlive);
 }
 
 // --- the title in each template choice
@@ -388,16 +404,11 @@ protected:
         AddText(file, L"WM/Year", L"2002");
         strcpy(record.info()->title, "player's own");
     }
+    // The player's key, holding the template or, for null, none.
     void SetPlayerTemplate(const char *text) {
-        HKEY key;
-        ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_CURRENT_USER, kPlayerKeyPath, 0, nullptr,
-                                                 REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr, &key, nullptr));
-        if (text)
-            RegSetValueExA(key, "TrackTitleTemplate", 0, REG_SZ, reinterpret_cast<const BYTE *>(text),
-                           static_cast<DWORD>(strlen(text) + 1));
-        else
-            RegDeleteValueA(key, "TrackTitleTemplate");
-        RegCloseKey(key);
+        DWORD size = text ? static_cast<DWORD>(strlen(text) + 1) : 1;
+        ASSERT_EQ(ERROR_SUCCESS, WriteValue(kPlayerKeyPath, "TrackTitleTemplate", REG_SZ, text ? text : "", size));
+        if (!text) DeleteValue(kPlayerKeyPath, "TrackTitleTemplate");
     }
 };
 

@@ -12,30 +12,9 @@
 
 #include "plugin/module.h"
 #include "plugin/settings.h"
+#include "registry_sandbox.h"
 
 namespace {
-
-struct StoredValue {
-    LONG status;
-    DWORD type;
-    std::vector<BYTE> data;
-};
-
-StoredValue ReadStored(const char *keyPath, const char *name) {
-    StoredValue stored{ERROR_FILE_NOT_FOUND, REG_NONE, {}};
-    HKEY key;
-    stored.status = RegOpenKeyExA(HKEY_CURRENT_USER, keyPath, 0, KEY_READ, &key);
-    if (stored.status != ERROR_SUCCESS) return stored;
-    DWORD size = 0;
-    stored.status = RegQueryValueExA(key, name, nullptr, &stored.type, nullptr, &size);
-    if (stored.status == ERROR_SUCCESS) {
-        stored.data.resize(size + 8, 0xEE);
-        stored.status = RegQueryValueExA(key, name, nullptr, &stored.type, stored.data.data(), &size);
-        stored.data.resize(size);
-    }
-    RegCloseKey(key);
-    return stored;
-}
 
 // Stores exactly `size` bytes. The registry counts a text's terminator by
 // itself when the writer left it out and a zero follows the text in memory,
@@ -43,24 +22,13 @@ StoredValue ReadStored(const char *keyPath, const char *name) {
 void Store(const char *keyPath, const char *name, DWORD type, const void *data, DWORD size) {
     std::vector<BYTE> bytes(static_cast<const BYTE *>(data), static_cast<const BYTE *>(data) + size);
     bytes.push_back('#');
-    HKEY key;
-    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_CURRENT_USER, keyPath, 0, nullptr, REG_OPTION_NON_VOLATILE,
-                                             KEY_ALL_ACCESS, nullptr, &key, nullptr));
-    ASSERT_EQ(ERROR_SUCCESS, RegSetValueExA(key, name, 0, type, bytes.data(), size));
-    RegCloseKey(key);
-    StoredValue stored = ReadStored(keyPath, name);
+    ASSERT_EQ(ERROR_SUCCESS, WriteValue(keyPath, name, type, bytes.data(), size));
+    StoredValue stored = ReadValue(keyPath, name);
     ASSERT_EQ(size, stored.data.size()) << "the registry did not store the bytes as given";
 }
 
 void StoreModuleValue(const char *name, DWORD type, const void *data, DWORD size) {
     Store(kModuleKeyPath, name, type, data, size);
-}
-
-bool KeyExists(const char *keyPath) {
-    HKEY key;
-    if (RegOpenKeyExA(HKEY_CURRENT_USER, keyPath, 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
-    RegCloseKey(key);
-    return true;
 }
 
 // The module as the player creates it: the export loads the settings.
@@ -74,11 +42,11 @@ ModuleSettings CreateModuleSettings() {
 }
 
 void ExpectStoredChoice(uint8_t choice) {
-    StoredValue stored = ReadStored(kModuleKeyPath, "id3ordial");
+    StoredValue stored = ReadValue(kModuleKeyPath, "id3ordial");
     ASSERT_EQ(ERROR_SUCCESS, stored.status);
     EXPECT_EQ(static_cast<DWORD>(REG_BINARY), stored.type);
     ASSERT_EQ(1u, stored.data.size());
-    EXPECT_EQ(choice, stored.data[0]);
+    EXPECT_EQ(choice, static_cast<uint8_t>(stored.data[0]));
 }
 
 // The module writes the text's length as the byte count. The registry
@@ -86,10 +54,10 @@ void ExpectStoredChoice(uint8_t choice) {
 // buffer (NT does so for text types), so the stored value is the text
 // alone or the text and one zero; never anything longer.
 void ExpectStoredTemplate(const std::string &text) {
-    StoredValue stored = ReadStored(kModuleKeyPath, "Trackline");
+    StoredValue stored = ReadValue(kModuleKeyPath, "Trackline");
     ASSERT_EQ(ERROR_SUCCESS, stored.status);
     EXPECT_EQ(static_cast<DWORD>(REG_SZ), stored.type);
-    std::string data(stored.data.begin(), stored.data.end());
+    std::string data = stored.data;
     if (!text.empty() && data.size() == text.size() + 1 && data.back() == '\0') data.pop_back();
     EXPECT_EQ(text, data);
 }

@@ -41,11 +41,13 @@ class OutputProps final : public IWMOutputMediaProps {
     }
 
     // With a null type only the size is reported; a size too small is refused.
+    // There is always room for a whole extensible format after the type, so
+    // that a block shorter than claimed still has its rest behind it.
     HRESULT STDMETHODCALLTYPE GetMediaType(WM_MEDIA_TYPE *type, DWORD *size) override {
         if (!size) return E_POINTER;
         bool extensible = format_.formatTag == WAVE_FORMAT_EXTENSIBLE;
         DWORD formatSize = extensible ? sizeof(WAVEFORMATEXTENSIBLE) : sizeof(WAVEFORMATEX);
-        DWORD needed = sizeof(WM_MEDIA_TYPE) + formatSize;
+        DWORD needed = sizeof(WM_MEDIA_TYPE) + sizeof(WAVEFORMATEXTENSIBLE);
         if (!type) {
             *size = needed;
             return S_OK;
@@ -65,7 +67,7 @@ class OutputProps final : public IWMOutputMediaProps {
             wave.Format.cbSize = sizeof(WAVEFORMATEXTENSIBLE) - sizeof(WAVEFORMATEX);
             wave.Samples.wValidBitsPerSample = format_.bitsPerSample;
             wave.SubFormat = kSubtypeBase;
-            wave.SubFormat.Data1 = WAVE_FORMAT_PCM;
+            wave.SubFormat.Data1 = format_.block == kBlockFloatSubFormat ? WAVE_FORMAT_IEEE_FLOAT : WAVE_FORMAT_PCM;
         }
 
         memset(type, 0, sizeof(*type));
@@ -75,9 +77,9 @@ class OutputProps final : public IWMOutputMediaProps {
         type->bFixedSizeSamples = TRUE;
         type->lSampleSize = wave.Format.nBlockAlign;
         type->formattype = kWaveFormatExType;
-        type->cbFormat = formatSize;
-        type->pbFormat = reinterpret_cast<BYTE *>(type + 1);
-        memcpy(type->pbFormat, &wave, formatSize);
+        type->cbFormat = format_.block == kBlockShorterThanClaimed ? sizeof(WAVEFORMATEX) : formatSize;
+        memcpy(type + 1, &wave, sizeof(wave));
+        type->pbFormat = format_.block == kBlockMissing ? nullptr : reinterpret_cast<BYTE *>(type + 1);
         return S_OK;
     }
     HRESULT STDMETHODCALLTYPE SetMediaType(WM_MEDIA_TYPE *) override { return E_NOTIMPL; }

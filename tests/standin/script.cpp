@@ -64,7 +64,7 @@ STANDIN_API void Standin_Reset(void) {
 STANDIN_API int Standin_DefineFile(const wchar_t *name) {
     ScriptedFile file;
     file.name = name;
-    file.format = OutputFormat{1, 44100, 2, 16};  // WAVE_FORMAT_PCM
+    file.format = OutputFormat{1, 44100, 2, 16, kBlockAsDescribed};  // WAVE_FORMAT_PCM
     TheScript().files.push_back(file);
     return static_cast<int>(TheScript().files.size() - 1);
 }
@@ -94,7 +94,12 @@ STANDIN_API void Standin_AddRawAttribute(int id, const wchar_t *name, uint16_t n
 
 STANDIN_API void Standin_SetOutputFormat(int id, uint16_t formatTag, uint32_t sampleRate, uint16_t channels,
                                          uint16_t bitsPerSample) {
-    if (ScriptedFile *file = File(id)) file->format = OutputFormat{formatTag, sampleRate, channels, bitsPerSample};
+    if (ScriptedFile *file = File(id))
+        file->format = OutputFormat{formatTag, sampleRate, channels, bitsPerSample, file->format.block};
+}
+
+STANDIN_API void Standin_SetFormatBlock(int id, int block) {
+    if (ScriptedFile *file = File(id)) file->format.block = block;
 }
 
 STANDIN_API void Standin_SetFailures(uint32_t failures) { TheScript().failures = failures; }

@@ -23,6 +23,7 @@ struct OutputFormat {
     uint32_t sampleRate;
     uint16_t channels;
     uint16_t bitsPerSample;
+    int block;  // StandinFormatBlock
 };
 
 struct ScriptedFile {

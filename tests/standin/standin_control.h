@@ -49,6 +49,15 @@ STANDIN_API void Standin_AddRawAttribute(int id, const wchar_t *name, uint16_t n
 // is WAVE_FORMAT_EXTENSIBLE (0xFFFE).
 STANDIN_API void Standin_SetOutputFormat(int id, uint16_t formatTag, uint32_t sampleRate, uint16_t channels,
                                          uint16_t bitsPerSample);
+// How file `id`'s format block departs from the format it describes.
+enum StandinFormatBlock {
+    kBlockAsDescribed = 0,
+    kBlockFloatSubFormat,      // an extensible format's sub-format is IEEE float, not PCM
+    kBlockShorterThanClaimed,  // cbFormat is a bare WAVEFORMATEX's; the rest of an
+                               // extensible format (PCM) still follows it in memory
+    kBlockMissing,             // pbFormat is null
+};
+STANDIN_API void Standin_SetFormatBlock(int id, int block);
 
 // Failure switches: each makes the named runtime call return E_FAIL.
 enum StandinFailure {
@@ -60,6 +69,11 @@ enum StandinFailure {
     kFailGetBufferAndLength = 1 << 5,   // see Standin_FailBufferOf for one sample only
     kFailSetRange = 1 << 6,
     kFailGetNextSample = 1 << 7,
+    // Not a failure: GetAttributeByIndex's size query reports each name and
+    // value one unit and one byte short, and the call with buffers fills
+    // what fits and reports the whole lengths, as a header that grew
+    // between the two calls.
+    kGrowBetweenCalls = 1 << 8,
 };
 STANDIN_API void Standin_SetFailures(uint32_t failures);
 // Makes GetBufferAndLength fail for the sample with this index only (-1: none).
@@ -100,3 +114,8 @@ struct StandinRecord {
     int lastIndexStreamArg;       // stream number passed in to GetAttributeByIndex
 };
 STANDIN_API void Standin_GetRecord(StandinRecord *record);
+inline StandinRecord Standin_Record(void) {
+    StandinRecord record;
+    Standin_GetRecord(&record);
+    return record;
+}

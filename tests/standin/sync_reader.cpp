@@ -138,12 +138,18 @@ class SyncReader final : public SyncReaderStubs, public IWMHeaderInfo {
         const ScriptedAttribute &attribute = file_.attributes[index];
         WORD units = static_cast<WORD>(attribute.name.size());
         WORD bytes = static_cast<WORD>(attribute.value.size());
-        if ((name && *nameLength < units) || (value && *length < bytes)) return E_INVALIDARG;
-        if (name) memcpy(name, attribute.name.data(), units * sizeof(WCHAR));
-        if (value) memcpy(value, attribute.value.data(), bytes);
+        *type = static_cast<WMT_ATTR_DATATYPE>(attribute.type);
+        bool grows = Failing(kGrowBetweenCalls);
+        if (!name && !value) {
+            *nameLength = grows && units ? units - 1 : units;
+            *length = grows && bytes ? bytes - 1 : bytes;
+            return S_OK;
+        }
+        if (!grows && ((name && *nameLength < units) || (value && *length < bytes))) return E_INVALIDARG;
+        if (name) memcpy(name, attribute.name.data(), (units < *nameLength ? units : *nameLength) * sizeof(WCHAR));
+        if (value) memcpy(value, attribute.value.data(), bytes < *length ? bytes : *length);
         *nameLength = units;
         *length = bytes;
-        *type = static_cast<WMT_ATTR_DATATYPE>(attribute.type);
         return S_OK;
     }
 

@@ -51,3 +51,21 @@ ProcessUsage MeasureProcessUsage() {
         usage.privateBytes = counters.PrivateUsage ? counters.PrivateUsage : counters.PagefileUsage;
     return usage;
 }
+
+size_t LiveHeapBytes() {
+    std::vector<HANDLE> heaps(64);
+    DWORD count = GetProcessHeaps(static_cast<DWORD>(heaps.size()), heaps.data());
+    if (count > heaps.size()) {
+        heaps.resize(count);
+        count = GetProcessHeaps(count, heaps.data());
+    }
+    size_t live = 0;
+    for (DWORD at = 0; at < count && at < heaps.size(); ++at) {
+        if (!HeapLock(heaps[at])) continue;
+        PROCESS_HEAP_ENTRY entry{};
+        while (HeapWalk(heaps[at], &entry))
+            if (entry.wFlags & PROCESS_HEAP_ENTRY_BUSY) live += entry.cbData;
+        HeapUnlock(heaps[at]);
+    }
+    return live;
+}

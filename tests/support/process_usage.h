@@ -12,3 +12,8 @@ struct ProcessUsage {
 };
 
 ProcessUsage MeasureProcessUsage();
+
+// Bytes of every block allocated and not yet freed in all of the process's
+// heaps: exact to the byte, where committed memory moves in whole steps of
+// the heap's growth.
+size_t LiveHeapBytes();

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "dialog_driver.h"
-#include "module_registry.h"
+#include "registry_sandbox.h"
 
 namespace {
 
@@ -19,18 +19,19 @@ const int kLegends[] = {1005, 1006, 1007, 1009, 1011, 1013};
 // Leaves the module key as the test program found it.
 class RegistryGuard : public testing::Environment {
   public:
-    void SetUp() override { snapshot_.reset(new module_registry::Snapshot); }
-    void TearDown() override { snapshot_.reset(); }
+    void SetUp() override { sandbox_.reset(new PlayerKeySandbox); }
+    void TearDown() override { sandbox_.reset(); }
 
   private:
-    std::unique_ptr<module_registry::Snapshot> snapshot_;
+    std::unique_ptr<PlayerKeySandbox> sandbox_;
 };
 const testing::Environment *const kRegistryGuard = testing::AddGlobalTestEnvironment(new RegistryGuard);
 
 std::string StoredText(const char *name, unsigned long expectedType) {
-    unsigned long type = 0;
-    std::string data;
-    if (!module_registry::ReadValue(name, &type, &data)) return "<missing>";
+    StoredValue stored = ReadValue(kModuleKey, name);
+    if (stored.status != ERROR_SUCCESS) return "<missing>";
+    DWORD type = stored.type;
+    std::string data = stored.data;
     if (type != expectedType) return "<type " + std::to_string(type) + ">";
     // The registry itself appends a terminator to a text written without one.
     if (type == REG_SZ && !data.empty() && data.back() == '\0') data.pop_back();
@@ -59,7 +60,7 @@ class ConfigDialogTest : public testing::Test {
     void SetUp() override {
         ASSERT_NE(host_.library(), nullptr) << "the plug-in did not load";
         ASSERT_NE(host_.playerWindow(), nullptr);
-        module_registry::DeleteKey();
+        RegDeleteTreeA(HKEY_CURRENT_USER, kModuleKey);
     }
     void TearDown() override {
         for (InputModule *module : modules_) module->ops->Release(module);
@@ -67,8 +68,8 @@ class ConfigDialogTest : public testing::Test {
 
     // A module created from the given stored settings.
     InputModule *NewModule(uint8_t choice, const std::string &text) {
-        module_registry::WriteChoice(choice);
-        module_registry::WriteTemplate(text);
+        WriteValue(kModuleKey, "id3ordial", REG_BINARY, &choice, 1);
+        WriteValue(kModuleKey, "Trackline", REG_SZ, text.data(), static_cast<DWORD>(text.size()));
         InputModule *module = host_.NewModule();
         if (module) modules_.push_back(module);
         return module;
@@ -165,7 +166,7 @@ TEST_F(ConfigDialogTest, CancelDropsTheEditAndStoresThePreviousTextAgain) {
     InputModule *module = NewModule(1, "%2 / %1");
     ASSERT_NE(module, nullptr);
     // Gone from the registry: only the save after the dialog can bring it back.
-    module_registry::DeleteValue("Trackline");
+    DeleteValue(kModuleKey, "Trackline");
     int32_t status = Configure(module, [&](HWND dialog) {
         SetControlText(dialog, kEdit, "%6");
         PostMessageA(dialog, WM_SYSCOMMAND, SC_CLOSE, 0);  // the close box
@@ -225,14 +226,14 @@ TEST_F(ConfigDialogTest, TypingStopsAt254Characters) {
 TEST_F(ConfigDialogTest, SaveIntoADeletedKeyFailsAndKeepsTheChangesInMemory) {
     InputModule *module = NewModule(0, "%1 - %3");
     ASSERT_NE(module, nullptr);
-    module_registry::DeleteKey();
+    RegDeleteTreeA(HKEY_CURRENT_USER, kModuleKey);
     int32_t status = Configure(module, [&](HWND dialog) {
         Click(dialog, kUsePlayerBox);
         SetControlText(dialog, kEdit, "%5");
         Click(dialog, IDOK);
     });
     EXPECT_NE(status, 0);
-    EXPECT_FALSE(module_registry::KeyExists()) << "the save creates nothing";
+    EXPECT_FALSE(KeyExists(kModuleKey)) << "the save creates nothing";
     EXPECT_STREQ(module->settings.titleTemplate, "%5");
     EXPECT_EQ(module->settings.templateChoice, 1);
 }

@@ -10,12 +10,15 @@
 #include <thread>
 #include <vector>
 
-#include "test_paths.h"
+#include "plugin_library.h"
 
 namespace {
 
-constexpr auto kShowTimeout = std::chrono::seconds(5);
-constexpr auto kCloseTimeout = std::chrono::seconds(5);
+// Every wait ends as soon as what it waits for happens; the limit only turns
+// a dialog that never shows, closes or paints into a failure instead of a
+// hang. A loaded two-core machine (Wine's X driver, the build, other test
+// programs) can stall a dialog for seconds, so it is generous.
+constexpr auto kPatience = std::chrono::seconds(60);
 
 // A modal dialog's loop tells its owner each time it has run out of
 // messages, paints included: the dialog is then fully drawn.
@@ -70,13 +73,13 @@ bool WaitFor(std::chrono::steady_clock::duration timeout, Predicate predicate) {
 // Closes a dialog the script left open: first as Cancel would, then by force.
 void ForceClose(HWND dialog) {
     PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
-    if (WaitFor(std::chrono::seconds(2), [&] { return !IsWindow(dialog); })) return;
+    if (WaitFor(kPatience, [&] { return !IsWindow(dialog); })) return;
     EndDialog(dialog, -1);
 }
 
 void Watch(DWORD dialogThread, const std::atomic<bool> &openReturned, const DialogScript &script) {
     HWND dialog = nullptr;
-    bool shown = WaitFor(kShowTimeout, [&] {
+    bool shown = WaitFor(kPatience, [&] {
         if (openReturned) return true;
         for (HWND candidate : DialogsOf(dialogThread))
             if (IsWindowVisible(candidate)) dialog = candidate;
@@ -86,14 +89,14 @@ void Watch(DWORD dialogThread, const std::atomic<bool> &openReturned, const Dial
         if (openReturned)
             ADD_FAILURE() << "the call returned without showing a dialog";
         else
-            ADD_FAILURE() << "no dialog became visible within " << kShowTimeout.count() << " s";
+            ADD_FAILURE() << "no dialog became visible within " << kPatience.count() << " s";
         if (!shown)
             for (HWND leftover : DialogsOf(dialogThread)) ForceClose(leftover);
         return;
     }
     script(dialog);
-    if (!WaitFor(kCloseTimeout, [&] { return !IsWindow(dialog); })) {
-        ADD_FAILURE() << "the dialog did not close within " << kCloseTimeout.count() << " s";
+    if (!WaitFor(kPatience, [&] { return !IsWindow(dialog); })) {
+        ADD_FAILURE() << "the dialog did not close within " << kPatience.count() << " s";
         ForceClose(dialog);
     }
 }
@@ -104,7 +107,7 @@ void Watch(DWORD dialogThread, const std::atomic<bool> &openReturned, const Dial
 bool RepaintAndSettle(HWND dialog) {
     int start = idleCount;
     RedrawWindow(dialog, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN);
-    return WaitFor(std::chrono::seconds(2), [&] {
+    return WaitFor(kPatience, [&] {
         PostMessageA(dialog, WM_NULL, 0, 0);  // wakes the loop so it reports again
         return idleCount - start >= 2;
     });
@@ -145,16 +148,11 @@ PluginHost &PluginHost::Get() {
 }
 
 PluginHost::PluginHost() {
-    library_ = LoadLibraryA(PluginPath().c_str());
+    library_ = PluginLibrary();
     playerWindow_ = CreatePlayerWindow();
 }
 
-InputModule *PluginHost::NewModule() const {
-    if (!library_) return nullptr;
-    auto getModule = reinterpret_cast<GetInputModuleFn>(
-        reinterpret_cast<void *>(GetProcAddress(library_, "Velmor_GetInputModule2")));
-    return getModule ? getModule(library_, playerWindow_) : nullptr;
-}
+InputModule *PluginHost::NewModule() const { return NewPluginModule(playerWindow_); }
 
 int32_t DriveDialog(const std::function<int32_t()> &open, const DialogScript &script) {
     std::atomic<bool> openReturned{false};

@@ -1,4 +1,4 @@
-#include "runtime_cycle.h"
+#include "direct_runtime.h"
 
 #include <windows.h>
 #include <wmsdkidl.h>
@@ -8,6 +8,12 @@
 namespace {
 
 typedef HRESULT(WINAPI *CreateSyncReaderFn)(IUnknown *, DWORD, IWMSyncReader **);
+
+CreateSyncReaderFn Factory() {
+    static CreateSyncReaderFn create = reinterpret_cast<CreateSyncReaderFn>(
+        reinterpret_cast<void *>(GetProcAddress(LoadLibraryA("wmvcore.dll"), "WMCreateSyncReader")));
+    return create;
+}
 
 void Stream(IWMSyncReader *sync) {
     for (int sample = 0; sample < 5; ++sample) {
@@ -40,9 +46,33 @@ void Query(IWMSyncReader *sync) {
 
 }  // namespace
 
+bool DirectRuntimeLoaded() { return Factory() != nullptr; }
+
+bool DecodeDirectly(const wchar_t *path, uint64_t *bytes) {
+    IWMSyncReader *reader = nullptr;
+    if (!Factory() || FAILED(Factory()(nullptr, WMT_RIGHT_PLAYBACK, &reader))) return false;
+    if (FAILED(reader->Open(path))) {
+        reader->Release();
+        return false;
+    }
+    *bytes = 0;
+    for (;;) {
+        INSSBuffer *sample = nullptr;
+        QWORD time = 0, duration = 0;
+        DWORD flags = 0, output = 0;
+        if (FAILED(reader->GetNextSample(0, &sample, &time, &duration, &flags, &output, nullptr))) break;
+        BYTE *data = nullptr;
+        DWORD length = 0;
+        if (SUCCEEDED(sample->GetBufferAndLength(&data, &length))) *bytes += length;
+        sample->Release();
+    }
+    reader->Close();
+    reader->Release();
+    return true;
+}
+
 bool RunRuntimeCycle(const wchar_t *path) {
-    static CreateSyncReaderFn create = reinterpret_cast<CreateSyncReaderFn>(
-        reinterpret_cast<void *>(GetProcAddress(LoadLibraryA("wmvcore.dll"), "WMCreateSyncReader")));
+    CreateSyncReaderFn create = Factory();
     if (!create) return false;
     for (int reader = 0; reader < 2; ++reader) {
         HRESULT com = CoInitialize(nullptr);

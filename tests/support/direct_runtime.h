@@ -1,0 +1,22 @@
+// The media runtime driven straight, without the plug-in: what the runtime
+// itself costs, to set the plug-in's share against.
+#pragma once
+
+#include <stdint.h>
+#include <wchar.h>
+
+// True when a runtime (wmvcore.dll, as this process's overrides choose it)
+// with WMCreateSyncReader could be loaded.
+bool DirectRuntimeLoaded();
+
+// One reader on path read to its end with the calls the plug-in makes per
+// sample, and no copy; *bytes gets the decoded bytes. False when there is no
+// runtime, it made no reader or the file did not open.
+bool DecodeDirectly(const wchar_t *path, uint64_t *bytes);
+
+// The runtime calls one soak cycle (SoakCycle) makes through the plug-in (a
+// stream: four samples, a seek, one more sample; then a query: header view,
+// attribute count, output format), made straight on the runtime. Wine's own
+// reader keeps a few kilobytes for every reader, seek and format query,
+// which is not the plug-in's: this measures that share. False as above.
+bool RunRuntimeCycle(const wchar_t *path);
