@@ -7,14 +7,11 @@
 #include "info/header_attributes.h"
 #include "info/text_limit.h"
 #include "info/title.h"
+#include "media/audio_output.h"
 #include "media/reader.h"
 #include "plugin/module.h"
 
 namespace {
-
-const GUID kAudioMajorType = {0x73647561, 0x0000, 0x0010, {0x80, 0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71}};
-const GUID kWaveFormatExType = {0x05589F81, 0xC356, 0x11CE, {0xBF, 0x01, 0x00, 0xAA, 0x00, 0x55, 0x59, 0x5A}};
-const GUID kPcmSubFormat = {0x00000001, 0x0000, 0x0010, {0x80, 0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71}};
 
 enum { kOutOfMemory = static_cast<HRESULT>(0x8007000E) };
 
@@ -70,30 +67,6 @@ void StoreText(WMT_ATTR_DATATYPE type, const BYTE *value, WORD length, char *fie
     size_t textLength;
     if (ValueText(type, value, length, text, &textLength))  // an empty value keeps the field
         CopyToField(field, kTagTextSize, text, textLength, AnsiCharWidth);
-}
-
-// The format the reader decodes output 0 to, when it is plain PCM.
-void ReadOutputFormat(IWMSyncReader *reader, FileInfo *info) {
-    IWMOutputMediaProps *props = nullptr;
-    if (FAILED(reader->GetOutputProps(0, &props)) || !props) return;
-    DWORD size = 0;
-    if (SUCCEEDED(props->GetMediaType(nullptr, &size)) && size >= sizeof(WM_MEDIA_TYPE)) {
-        WM_MEDIA_TYPE *type = static_cast<WM_MEDIA_TYPE *>(malloc(size));
-        if (type && SUCCEEDED(props->GetMediaType(type, &size)) && type->majortype == kAudioMajorType &&
-            type->formattype == kWaveFormatExType && type->pbFormat && type->cbFormat >= sizeof(WAVEFORMATEX)) {
-            const WAVEFORMATEX *wave = reinterpret_cast<const WAVEFORMATEX *>(type->pbFormat);
-            bool pcm = wave->wFormatTag == WAVE_FORMAT_PCM;
-            if (wave->wFormatTag == WAVE_FORMAT_EXTENSIBLE && type->cbFormat >= sizeof(WAVEFORMATEXTENSIBLE))
-                pcm = reinterpret_cast<const WAVEFORMATEXTENSIBLE *>(wave)->SubFormat == kPcmSubFormat;
-            if (pcm && wave->nSamplesPerSec && wave->nChannels && wave->wBitsPerSample) {
-                info->sampleRate = static_cast<int32_t>(wave->nSamplesPerSec);
-                info->channels = wave->nChannels;
-                info->bitsPerSample = wave->wBitsPerSample;
-            }
-        }
-        free(type);
-    }
-    props->Release();
 }
 
 // Reads every file-level attribute the runtime lists, in its order. False
@@ -187,13 +160,12 @@ int32_t VIVU_CDECL GetFileInfo(InputModule *module, const char *fileName, int32_
     OpenReader(fileName, &hold, &module->lastStatus);
     if (hold.reader) {
         listed = ReadRuntimeAttributes(hold.reader, &module->lastStatus, info, &tags);
-        FileInfo format;
-        format.sampleRate = 0;
-        ReadOutputFormat(hold.reader, &format);
-        if (format.sampleRate) {
-            sampleRate = format.sampleRate;
-            channels = format.channels;
-            bitsPerSample = format.bitsPerSample;
+        AudioOutput audio;
+        FindAudioOutput(hold.reader, &audio);
+        if (audio.pcm) {
+            sampleRate = static_cast<int32_t>(audio.sampleRate);
+            channels = audio.channels;
+            bitsPerSample = audio.bitsPerSample;
         }
     }
     // Nothing uses the reader after the query, and keeping it would keep

@@ -18,7 +18,7 @@ void ReleaseSample(DecodeStream *stream) {
 // Copies the next piece of the held sample into staging and hands it out.
 uint32_t DeliverHeldTail(DecodeStream *stream, const uint8_t **data) {
     uint32_t count = stream->heldLength - stream->heldOffset;
-    if (count > kStagingBytes) count = kStagingBytes;
+    if (count > stream->mostChunkBytes) count = stream->mostChunkBytes;
     memcpy(stream->staging, stream->heldBytes + stream->heldOffset, count);
     stream->heldOffset += count;
     if (stream->heldOffset == stream->heldLength) ReleaseSample(stream);
@@ -26,9 +26,69 @@ uint32_t DeliverHeldTail(DecodeStream *stream, const uint8_t **data) {
     return count;
 }
 
-// Fetches the next sample that has data. Samples whose data cannot be had
-// are given back and skipped, and so are empty ones, which would otherwise
-// read as the end of the stream. False at the end or on a reader error.
+PcmLayout LayoutOf(const AudioOutput &audio) {
+    PcmLayout layout = {0, 0};
+    if (audio.pcm) {
+        layout.rate = audio.sampleRate;
+        layout.blockAlign = audio.blockAlign;
+    }
+    return layout;
+}
+
+// Sends the reader back to an earlier start; true when it went.
+bool SeekEarlier(DecodeStream *stream, uint64_t start) {
+    stream->seek.asked = start;
+    ++stream->seek.earlierSeeks;
+    stream->lastStatus = stream->reader.reader->SetRange(start, 0);
+    return SUCCEEDED(stream->lastStatus);
+}
+
+// The reader has no sample while a seek is landing: true when it was sent
+// back earlier to look again, false when this is the end.
+bool LandAtTheEnd(DecodeStream *stream) {
+    LandingStep step = LandingAtTheEnd(stream->seek);
+    if (step.action == kSeekEarlier && SeekEarlier(stream, step.seekStart)) return true;
+    stream->landing = false;
+    return false;
+}
+
+// Decides what becomes of a sample fetched while a seek is landing: true
+// when it is to be delivered, from *bytes on (moved past what lies before
+// the position). False when it is to be given back and the next one looked
+// at, the reader perhaps sent back earlier first.
+bool Land(DecodeStream *stream, BYTE **bytes, DWORD *length) {
+    LandingStep step =
+        NextLandingStep(stream->seek, LayoutOf(stream->audio), stream->sampleTime, stream->sampleDuration, *length);
+    switch (step.action) {
+        case kDropSample:
+            stream->seek.droppedAny = true;
+            return false;
+        case kCutFront:
+            stream->landing = false;
+            *bytes += step.cutBytes;
+            *length -= step.cutBytes;
+            return *length > 0;
+        case kSeekEarlier:
+            // A reader that refuses stays where it landed: this sample plays.
+            if (SeekEarlier(stream, step.seekStart)) return false;
+            stream->landing = false;
+            return true;
+        case kSeekTargetAgain:
+            // Back to the runtime's own landing, as if no extra seek was made.
+            stream->landing = false;
+            stream->lastStatus = stream->reader.reader->SetRange(stream->seek.target, 0);
+            return FAILED(stream->lastStatus);
+        case kTakeAsItIs:
+        default:
+            stream->landing = false;
+            return true;
+    }
+}
+
+// Fetches the next sample to deliver. Samples whose data cannot be had are
+// given back and skipped, and so are empty ones, which would otherwise read
+// as the end of the stream, samples of outputs other than the audio's, and
+// samples before a seek's position. False at the end or on a reader error.
 bool FetchSample(DecodeStream *stream, BYTE **bytes, DWORD *length) {
     for (;;) {
         stream->lastStatus = stream->reader.reader->GetNextSample(
@@ -36,10 +96,14 @@ bool FetchSample(DecodeStream *stream, BYTE **bytes, DWORD *length) {
             &stream->outputNumber, nullptr);
         if (FAILED(stream->lastStatus) || !stream->sample) {
             stream->sample = nullptr;
+            if (stream->landing && LandAtTheEnd(stream)) continue;
             return false;
         }
         stream->lastStatus = stream->sample->GetBufferAndLength(bytes, length);
-        if (SUCCEEDED(stream->lastStatus) && *bytes && *length > 0) return true;
+        bool audio = !stream->otherOutputs || stream->outputNumber == stream->audio.number;
+        if (SUCCEEDED(stream->lastStatus) && *bytes && *length > 0 && audio &&
+            (!stream->landing || Land(stream, bytes, length)))
+            return true;
         ReleaseSample(stream);
     }
 }
@@ -47,7 +111,7 @@ bool FetchSample(DecodeStream *stream, BYTE **bytes, DWORD *length) {
 uint32_t VIVU_CDECL Read(DecodeStream *stream, const uint8_t **data) {
     if (stream->remainderPending) {
         stream->remainderPending = 0;
-        *data = stream->staging + kFirstChunkBytes;
+        *data = stream->staging + stream->firstChunkBytes;
         return stream->remainderLength;
     }
     if (stream->sample) return DeliverHeldTail(stream, data);
@@ -57,15 +121,15 @@ uint32_t VIVU_CDECL Read(DecodeStream *stream, const uint8_t **data) {
     DWORD length;
     if (!FetchSample(stream, &bytes, &length)) return 0;
 
-    uint32_t staged = length < kStagingBytes ? length : static_cast<uint32_t>(kStagingBytes);
+    uint32_t staged = length < stream->mostChunkBytes ? length : stream->mostChunkBytes;
     memcpy(stream->staging, bytes, staged);
     uint32_t result = staged;
-    if (staged > kFirstChunkBytes) {
-        result = kFirstChunkBytes;
-        stream->remainderLength = staged - kFirstChunkBytes;
+    if (staged > stream->firstChunkBytes) {
+        result = stream->firstChunkBytes;
+        stream->remainderLength = staged - stream->firstChunkBytes;
         stream->remainderPending = 1;
     }
-    if (length > kStagingBytes) {
+    if (length > staged) {
         stream->heldBytes = bytes;
         stream->heldOffset = staged;
         stream->heldLength = length;
@@ -76,14 +140,18 @@ uint32_t VIVU_CDECL Read(DecodeStream *stream, const uint8_t **data) {
     return result;
 }
 
-// A pending remainder survives a seek (the next read still delivers it), but
-// the tail of an oversize sample belongs to the old position and is dropped.
+// Whatever the stream still held of a sample belongs to the old position and
+// is dropped. Reading then finds the position exactly where the format and
+// the runtime's sample times allow it.
 int32_t VIVU_CDECL Seek(DecodeStream *stream, int32_t positionMs) {
     if (!stream->reader.reader) return 0;
     QWORD start = static_cast<QWORD>(static_cast<int64_t>(positionMs) * 10000);
     stream->lastStatus = stream->reader.reader->SetRange(start, 0);
     if (FAILED(stream->lastStatus)) return 0;
     if (stream->sample) ReleaseSample(stream);
+    stream->remainderPending = 0;
+    stream->landing = stream->audio.pcm;
+    stream->seek = SeekLanding{start, start, 0, false};
     return positionMs;
 }
 
@@ -97,6 +165,19 @@ void VIVU_CDECL Close(DecodeStream *stream) {
 void VIVU_CDECL DoNothing(void) {}
 
 const StreamOps kStreamOps = {Read, Seek, DoNothing, DoNothing, Close};
+
+// Finds the audio among the reader's outputs and keeps the runtime to it;
+// where the runtime will not switch the others off, their samples are
+// dropped as they come.
+void ChooseAudio(DecodeStream *stream) {
+    IWMSyncReader *reader = stream->reader.reader;
+    if (reader) FindAudioOutput(reader, &stream->audio);
+    stream->otherOutputs = stream->audio.found && stream->audio.outputCount > 1;
+    if (stream->otherOutputs) SelectOnlyAudio(reader, stream->audio);
+    PcmLayout layout = LayoutOf(stream->audio);
+    stream->firstChunkBytes = WholeFramesWithin(kFirstChunkBytes, layout.blockAlign);
+    stream->mostChunkBytes = WholeFramesWithin(kStagingBytes, layout.blockAlign);
+}
 
 }  // namespace
 
@@ -112,6 +193,10 @@ DecodeStream *VIVU_CDECL OpenStream(InputModule *, const char *fileName, int32_t
     stream->sampleFlags = stream->outputNumber = 0;
     stream->remainderPending = 0;
     stream->remainderLength = 0;
+    stream->audio = AudioOutput();
+    stream->landing = false;
+    stream->seek = SeekLanding();
     OpenReader(fileName, &stream->reader, &stream->lastStatus);
+    ChooseAudio(stream);
     return stream;
 }

@@ -4,11 +4,19 @@
 // handed out from there: the first 40,000 bytes in one read, the rest of the
 // sample in the next. A sample larger than the buffer is held and its tail
 // handed out in further reads of up to 128,000 bytes, so no byte is lost.
+// Where a frame is not a divisor of those sizes, each chunk ends at the last
+// whole frame within them: a player that converts chunk by chunk never sees
+// half a frame.
+//
+// Only the file's audio output reaches the player, and after a seek the
+// first byte handed out is the frame at the position asked for.
 #pragma once
 
 #include <stdint.h>
 
+#include "media/audio_output.h"
 #include "media/reader.h"
+#include "media/seek_landing.h"
 #include "plugin/abi.h"
 
 enum : uint32_t {
@@ -20,18 +28,27 @@ struct DecodeStream {
     const StreamOps *ops;     // first word: the player calls through it
     ReaderHold reader;        // the stream's own reader
     INSSBuffer *sample;       // the sample being copied; held only for an oversize sample's tail
-    QWORD sampleTime;         // receivers for GetNextSample, not used further
+    QWORD sampleTime;         // receivers for GetNextSample; the time and duration land a seek
     QWORD sampleDuration;
     DWORD sampleFlags;
     DWORD outputNumber;
     HRESULT lastStatus;       // status of the latest reader call
-    uint8_t remainderPending; // 1 while staging + 40,000 holds undelivered bytes
+    uint8_t remainderPending; // 1 while staging + firstChunkBytes holds undelivered bytes
     uint32_t remainderLength;
     alignas(64) uint8_t staging[kStagingBytes];  // cache-line aligned: copies run at memcpy speed
-    // An oversize sample's tail: bytes [heldOffset, heldLength) of sample.
+    // An oversize sample's tail: bytes [heldOffset, heldLength) from heldBytes.
     const uint8_t *heldBytes;
     uint32_t heldOffset;
     uint32_t heldLength;
+    // The file's audio: its output and format, and the chunk sizes in whole frames.
+    AudioOutput audio;
+    bool otherOutputs;         // samples of other outputs may come and are dropped
+    uint32_t firstChunkBytes;  // 40,000 bytes in whole frames
+    uint32_t mostChunkBytes;   // 128,000 bytes in whole frames
+    // A seek still finding its position: set by Seek, done at the first
+    // sample that holds the position.
+    bool landing;
+    SeekLanding seek;
 };
 
 // Module entry 1: a new stream on fileName, or null when out of memory. It

@@ -223,19 +223,132 @@ TEST_F(SeekTest, FailedSeekReturnsZeroAndReadingGoesOnWhereItWas) {
     EXPECT_TRUE(SampleBytesMatch(data, 200, 1, 0));
 }
 
-// The rest of the sample fetched before the seek still comes first; only the
-// read after it fetches from the new position.
-TEST_F(SeekTest, PendingRemainderIsStillDelivered) {
+// The rest of the sample fetched before the seek belongs to the old
+// position: the first read after the seek fetches from the new one. A
+// failed seek keeps it.
+TEST_F(SeekTest, PendingRemainderGoesWithASuccessfulSeekOnly) {
     DefineFile(kSong, {100000, 500, 600});
     DecodeStream *stream = Open(kSong);
     const uint8_t *data;
     ASSERT_EQ(Read(stream, &data), 40000u);
-    EXPECT_EQ(Seek(stream, 20), 20);
+    Standin_SetFailures(kFailSetRange);
+    EXPECT_EQ(Seek(stream, 20), 0);
     ASSERT_EQ(Read(stream, &data), 60000u);
     EXPECT_TRUE(SampleBytesMatch(data, 60000, 0, 40000));
+
+    Standin_SetFailures(0);
+    ASSERT_EQ(Seek(stream, 0), 0);
+    ASSERT_EQ(Read(stream, &data), 40000u);
+    EXPECT_EQ(Seek(stream, 20), 20);
     ASSERT_EQ(Read(stream, &data), 600u);
     EXPECT_TRUE(SampleBytesMatch(data, 600, 2, 0));
 }
+
+// ---------------------------------------------------------------- landing
+
+// 48 kHz 16-bit stereo in samples of 10 ms: 480 frames, 1,920 bytes each.
+const uint32_t kSamples = 200, kSampleBytes = 1920, kBytesPerMs = 192;
+
+struct LandingCase {
+    const char *runtime;
+    int64_t shift;     // where the stand-in lands, in 100-ns units
+    uint64_t floor;
+    int32_t positionMs;
+    uint32_t firstSample, firstByte;  // where the audio must start
+    int setRanges;                    // the player's one and the extra ones
+};
+
+void PrintTo(const LandingCase &landing, std::ostream *out) { *out << landing.runtime; }
+
+class Landing : public StandinFixture, public ::testing::WithParamInterface<LandingCase> {};
+
+// Whether the runtime lands early (by part of a sample or by whole ones) or
+// late, the first byte after Seek(ms) is frame ms * 48 and the file follows
+// from there to its end; a runtime that cannot land earlier is given a few
+// extra seeks, then kept.
+TEST_P(Landing, FirstByteIsTheFrameAtThePosition) {
+    const LandingCase &landing = GetParam();
+    int id = DefineFile(kSong, std::vector<uint32_t>(kSamples, kSampleBytes));
+    Standin_SetOutputFormat(id, 1, 48000, 2, 16);
+    Standin_SetSeekLanding(landing.shift, landing.floor);
+    DecodeStream *stream = Open(kSong);
+    const uint8_t *data;
+    ASSERT_EQ(Read(stream, &data), kSampleBytes);
+    ASSERT_EQ(Seek(stream, landing.positionMs), landing.positionMs);
+    std::vector<ExpectedSample> rest;
+    for (uint32_t index = landing.firstSample; index < kSamples; ++index) rest.push_back({index, kSampleBytes});
+    if (!rest.empty()) rest[0].from = landing.firstByte;
+    EXPECT_TRUE(ReadAll(stream, rest, nullptr));
+    EXPECT_EQ(Record().setRangeCalls, landing.setRanges);
+    EXPECT_EQ(LiveBuffers(), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Runtimes, Landing,
+    ::testing::Values(LandingCase{"exactly", 0, 0, 1230, 123, 0, 1},
+                      LandingCase{"early by part of a sample", -40000, 0, 1234, 123, 4 * kBytesPerMs, 1},
+                      LandingCase{"early by whole samples", -500000, 0, 1234, 123, 4 * kBytesPerMs, 1},
+                      LandingCase{"late", 200000, 0, 1234, 123, 4 * kBytesPerMs, 2},
+                      LandingCase{"past the end", 100000, 0, 1995, 199, 5 * kBytesPerMs, 2},
+                      LandingCase{"never before 1.5 s", 0, 15000000, 1234, 150, 0, 4}));
+
+// A runtime whose sample times do not fit its samples (10 ms of half as many
+// bytes) is
+// not second-guessed: the audio starts where it landed, as it always did.
+TEST_F(SeekTest, SampleTimesThatDoNotFitTheBytesAreTakenAsTheyCome) {
+    int id = DefineFile(kSong, std::vector<uint32_t>(kSamples, kSampleBytes / 2));
+    Standin_SetOutputFormat(id, 1, 48000, 2, 16);
+    Standin_SetSeekLanding(-500000, 0);
+    DecodeStream *stream = Open(kSong);
+    ASSERT_EQ(Seek(stream, 1234), 1234);
+    const uint8_t *data;
+    ASSERT_EQ(Read(stream, &data), kSampleBytes / 2);
+    EXPECT_TRUE(SampleBytesMatch(data, kSampleBytes / 2, 119, 0));
+    EXPECT_EQ(Record().setRangeCalls, 1);
+}
+
+// 24-bit stereo frames are 6 bytes: every chunk ends on a whole frame, the
+// first at 39,996 bytes, the rest of a sample within 127,998.
+TEST_F(StreamTest, ChunksEndOnWholeFrames) {
+    int id = DefineFile(kSong, {100000, 300000});
+    Standin_SetOutputFormat(id, 1, 44100, 2, 24);
+    DecodeStream *stream = Open(kSong);
+    std::vector<Chunk> chunks;
+    ASSERT_TRUE(ReadAll(stream, {{0, 100000}, {1, 300000}}, &chunks));
+    EXPECT_EQ(Sizes(chunks), (std::vector<uint32_t>{39996, 60004, 39996, 88002, 127998, 44004}));
+}
+
+// ---------------------------------------------------------------- outputs
+
+class OtherOutputs : public StandinFixture, public ::testing::WithParamInterface<bool> {};
+
+// A file whose first output is video and whose third is a second audio
+// stream: the record and the stream both take the first audio output, and
+// only its samples reach the player, whether the runtime switches the other
+// streams off or not.
+TEST_P(OtherOutputs, OnlyTheFirstAudioOutputIsHeard) {
+    int id = Standin_DefineFile(Wide(kSong).c_str());
+    Standin_SetOutput(id, 0, 0, 1, 0, 0, 0);
+    Standin_SetOutput(id, 1, 1, 1, 22050, 1, 16);
+    Standin_SetOutput(id, 2, 1, 1, 48000, 2, 16);
+    for (int round = 0; round < 3; ++round) {
+        Standin_AddSampleOn(id, 0, 9216);
+        Standin_AddSampleOn(id, 1, 882);
+        Standin_AddSampleOn(id, 2, 3840);
+    }
+    if (GetParam()) Standin_SetFailures(kFailSetStreamsSelected);
+
+    FileInfo info;
+    module_->ops->GetFileInfo(module_, kSong, 0, &info);
+    EXPECT_EQ(info.sampleRate, 22050);
+    EXPECT_EQ(info.channels, 1);
+    EXPECT_EQ(info.bitsPerSample, 16);
+
+    DecodeStream *stream = Open(kSong);
+    EXPECT_TRUE(ReadAll(stream, {{1, 882}, {4, 882}, {7, 882}}, nullptr));
+}
+
+INSTANTIATE_TEST_SUITE_P(SelectionRefusedOrNot, OtherOutputs, ::testing::Bool());
 
 // ---------------------------------------------------------------- closing
 

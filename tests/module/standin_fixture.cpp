@@ -23,7 +23,7 @@ const int kMaxReads = 1000;
 ::testing::AssertionResult ReadAll(DecodeStream *stream, const std::vector<ExpectedSample> &samples,
                                    std::vector<Chunk> *chunks) {
     size_t current = 0;
-    uint32_t offset = 0;
+    uint32_t offset = samples.empty() ? 0 : samples[0].from;
     for (int reads = 0; reads < kMaxReads; ++reads) {
         const uint8_t *data = nullptr;
         uint32_t count = stream->ops->Read(stream, &data);
@@ -45,7 +45,7 @@ const int kMaxReads = 1000;
         offset += count;
         if (offset == sample.size) {
             ++current;
-            offset = 0;
+            offset = current < samples.size() ? samples[current].from : 0;
         }
     }
     return ::testing::AssertionFailure() << "no end after " << kMaxReads << " reads";

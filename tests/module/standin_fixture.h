@@ -14,10 +14,12 @@
 #include "plugin/module.h"
 #include "standin_control.h"
 
-// A sample the test expects to hear: its index in its file and its size.
+// A sample the test expects to hear: its index in its file and its size,
+// from byte `from` on.
 struct ExpectedSample {
     uint32_t index;
     uint32_t size;
+    uint32_t from = 0;
 };
 
 // One chunk a read handed out: which expected sample, where in it, how long.

@@ -33,12 +33,6 @@ double Tolerance(double expected, const FileInfo &info) {
     return std::max(expected * 0.02, 2048.0 * info.channels * 2 + 1);
 }
 
-// Wine's runtime resumes a seek at the start of a data packet, which holds up
-// to a third of a second of low-rate audio: a remainder may be that much off.
-double SeekTolerance(double expected, const FileInfo &info) {
-    return expected * 0.02 + 0.35 * ByteRate(info);
-}
-
 class CodecMatrix : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -74,9 +68,9 @@ TEST_F(CodecMatrix, SeekingGivesTheRemainingLength) {
             SCOPED_TRACE(fraction);
             int32_t positionMs = static_cast<int32_t>(file.seconds * 1000 * fraction);
             double expected = (file.seconds - positionMs / 1000.0) * ByteRate(info);
-            Decoded rest = DecodeFileNear(module, MediaPath(file.name), positionMs, expected,
-                                          SeekTolerance(expected, info));
-            EXPECT_NEAR(static_cast<double>(rest.bytes), expected, SeekTolerance(expected, info));
+            Decoded rest =
+                DecodeFileNear(module, MediaPath(file.name), positionMs, expected, Tolerance(expected, info));
+            EXPECT_NEAR(static_cast<double>(rest.bytes), expected, Tolerance(expected, info));
         }
     }
 }

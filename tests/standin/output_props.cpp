@@ -8,6 +8,7 @@
 namespace {
 
 const GUID kAudioMajorType = {0x73647561, 0x0000, 0x0010, {0x80, 0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71}};
+const GUID kVideoMajorType = {0x73646976, 0x0000, 0x0010, {0x80, 0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71}};
 const GUID kWaveFormatExType = {0x05589F81, 0xC356, 0x11CE, {0xBF, 0x01, 0x00, 0xAA, 0x00, 0x55, 0x59, 0x5A}};
 // The base media subtype; its first field carries a wave format tag.
 const GUID kSubtypeBase = {0x00000000, 0x0000, 0x0010, {0x80, 0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71}};
@@ -36,7 +37,7 @@ class OutputProps final : public IWMOutputMediaProps {
 
     HRESULT STDMETHODCALLTYPE GetType(GUID *type) override {
         if (!type) return E_POINTER;
-        *type = kAudioMajorType;
+        *type = format_.audio ? kAudioMajorType : kVideoMajorType;
         return S_OK;
     }
 
@@ -71,7 +72,7 @@ class OutputProps final : public IWMOutputMediaProps {
         }
 
         memset(type, 0, sizeof(*type));
-        type->majortype = kAudioMajorType;
+        type->majortype = format_.audio ? kAudioMajorType : kVideoMajorType;
         type->subtype = kSubtypeBase;
         type->subtype.Data1 = format_.formatTag;
         type->bFixedSizeSamples = TRUE;

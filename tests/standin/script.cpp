@@ -8,6 +8,7 @@ struct Script {
     std::vector<ScriptedFile> files;
     uint32_t failures = 0;
     int failBufferOf = -1;
+    SeekLanding landing = {0, 0};
     StandinRecord record = {};
 };
 
@@ -37,6 +38,8 @@ void AddAttribute(int id, const wchar_t *name, size_t nameUnits, int type, const
 
 StandinRecord &Record() { return TheScript().record; }
 
+SeekLanding Landing() { return TheScript().landing; }
+
 bool Failing(uint32_t failure) { return (TheScript().failures & failure) != 0; }
 
 bool BufferFails(uint32_t sampleIndex) {
@@ -55,6 +58,7 @@ STANDIN_API void Standin_Reset(void) {
     script.files.clear();
     script.failures = 0;
     script.failBufferOf = -1;
+    script.landing = SeekLanding{0, 0};
     script.record = StandinRecord();
     script.record.readersAlive = alive.readersAlive;
     script.record.buffersAlive = alive.buffersAlive;
@@ -64,13 +68,18 @@ STANDIN_API void Standin_Reset(void) {
 STANDIN_API int Standin_DefineFile(const wchar_t *name) {
     ScriptedFile file;
     file.name = name;
-    file.format = OutputFormat{1, 44100, 2, 16, kBlockAsDescribed};  // WAVE_FORMAT_PCM
+    file.outputs.push_back(OutputFormat{true, 1, 44100, 2, 16, kBlockAsDescribed});  // WAVE_FORMAT_PCM
     TheScript().files.push_back(file);
     return static_cast<int>(TheScript().files.size() - 1);
 }
 
-STANDIN_API void Standin_AddSample(int id, uint32_t size) {
-    if (ScriptedFile *file = File(id)) file->sampleSizes.push_back(size);
+STANDIN_API void Standin_AddSample(int id, uint32_t size) { Standin_AddSampleOn(id, 0, size); }
+
+STANDIN_API void Standin_AddSampleOn(int id, uint32_t output, uint32_t size) {
+    ScriptedFile *file = File(id);
+    if (!file) return;
+    file->sampleSizes.push_back(size);
+    file->sampleOutputs.push_back(output);
 }
 
 // A mixing hash of index and offset: a byte that is shifted, repeated,
@@ -94,13 +103,24 @@ STANDIN_API void Standin_AddRawAttribute(int id, const wchar_t *name, uint16_t n
 
 STANDIN_API void Standin_SetOutputFormat(int id, uint16_t formatTag, uint32_t sampleRate, uint16_t channels,
                                          uint16_t bitsPerSample) {
-    if (ScriptedFile *file = File(id))
-        file->format = OutputFormat{formatTag, sampleRate, channels, bitsPerSample, file->format.block};
+    Standin_SetOutput(id, 0, 1, formatTag, sampleRate, channels, bitsPerSample);
 }
 
 STANDIN_API void Standin_SetFormatBlock(int id, int block) {
-    if (ScriptedFile *file = File(id)) file->format.block = block;
+    if (ScriptedFile *file = File(id)) file->outputs[0].block = block;
 }
+
+STANDIN_API void Standin_SetOutput(int id, uint32_t output, int audio, uint16_t formatTag, uint32_t sampleRate,
+                                   uint16_t channels, uint16_t bitsPerSample) {
+    ScriptedFile *file = File(id);
+    if (!file) return;
+    while (file->outputs.size() <= output)
+        file->outputs.push_back(OutputFormat{true, 1, 44100, 2, 16, kBlockAsDescribed});
+    file->outputs[output] = OutputFormat{audio != 0, formatTag, sampleRate, channels, bitsPerSample,
+                                         file->outputs[output].block};
+}
+
+STANDIN_API void Standin_SetSeekLanding(int64_t shift, uint64_t floor) { TheScript().landing = SeekLanding{shift, floor}; }
 
 STANDIN_API void Standin_SetFailures(uint32_t failures) { TheScript().failures = failures; }
 

@@ -19,6 +19,7 @@ struct ScriptedAttribute {
 };
 
 struct OutputFormat {
+    bool audio;          // false: the output's media type is video
     uint16_t formatTag;  // 0: GetOutputProps fails
     uint32_t sampleRate;
     uint16_t channels;
@@ -29,9 +30,17 @@ struct OutputFormat {
 struct ScriptedFile {
     std::wstring name;
     std::vector<uint32_t> sampleSizes;
+    std::vector<uint32_t> sampleOutputs;  // the output of each sample
     std::vector<ScriptedAttribute> attributes;
-    OutputFormat format;
+    std::vector<OutputFormat> outputs;  // output n carries stream n + 1
 };
+
+// Where SetRange lands (see Standin_SetSeekLanding).
+struct SeekLanding {
+    int64_t shift;
+    uint64_t floor;
+};
+SeekLanding Landing();
 
 // The record the control API reads back; objects update it directly.
 StandinRecord &Record();

@@ -27,8 +27,10 @@ STANDIN_API int Standin_DefineFile(const wchar_t *name);
 
 // Appends a decoded sample of `size` bytes to file `id`. Its bytes follow
 // Standin_SampleByte(sampleIndex, offset), so a test can check every byte
-// it receives. Samples are numbered from 0 in the order added.
+// it receives. Samples are numbered from 0 in the order added, whatever
+// their output; Standin_AddSample puts a sample on output 0.
 STANDIN_API void Standin_AddSample(int id, uint32_t size);
+STANDIN_API void Standin_AddSampleOn(int id, uint32_t output, uint32_t size);
 STANDIN_API uint8_t Standin_SampleByte(uint32_t sampleIndex, uint32_t offset);
 
 // Appends a file-level header attribute, returned by GetAttributeByIndex in
@@ -59,6 +61,19 @@ enum StandinFormatBlock {
 };
 STANDIN_API void Standin_SetFormatBlock(int id, int block);
 
+// Scripts output `output` of file `id` (adding 44100/2/16 PCM outputs up to
+// it): an audio output in this format, or with `audio` 0 a video output.
+// Output n carries stream n + 1; SetStreamsSelected switches streams off
+// and on, and GetNextSample skips the samples of streams switched off.
+STANDIN_API void Standin_SetOutput(int id, uint32_t output, int audio, uint16_t formatTag, uint32_t sampleRate,
+                                   uint16_t channels, uint16_t bitsPerSample);
+
+// Where SetRange lands, for every reader: on the first sample whose start
+// is at or after start + shift (100-ns units, may be negative), and never
+// before `floor`. (0, 0), the default, lands on the first sample at or
+// after the start.
+STANDIN_API void Standin_SetSeekLanding(int64_t shift, uint64_t floor);
+
 // Failure switches: each makes the named runtime call return E_FAIL.
 enum StandinFailure {
     kFailCreate = 1 << 0,             // WMCreateSyncReader
@@ -74,14 +89,15 @@ enum StandinFailure {
     // what fits and reports the whole lengths, as a header that grew
     // between the two calls.
     kGrowBetweenCalls = 1 << 8,
+    kFailSetStreamsSelected = 1 << 9,
 };
 STANDIN_API void Standin_SetFailures(uint32_t failures);
 // Makes GetBufferAndLength fail for the sample with this index only (-1: none).
 STANDIN_API void Standin_FailBufferOf(int sampleIndex);
 
-// SetRange moves the next sample to the first one whose start time (samples
-// are 10 ms = 100,000 units apart, sample i starting at i * 100,000) is at
-// or after the requested start.
+// Samples are 10 ms = 100,000 units apart, sample i starting at i * 100,000
+// and lasting 100,000 units. SetRange moves the next sample as
+// Standin_SetSeekLanding says.
 //
 // Errors the stand-in gives besides E_FAIL: NS_E_NO_MORE_SAMPLES at the end
 // of a file, NS_E_FILE_NOT_FOUND for a name that was not scripted,

@@ -57,6 +57,7 @@ class SyncReader final : public SyncReaderStubs, public IWMHeaderInfo {
         file_ = *file;  // a copy: Standin_Reset may forget the script meanwhile
         open_ = true;
         nextSample_ = 0;
+        selected_.assign(file_.outputs.size(), true);
         return S_OK;
     }
 
@@ -75,8 +76,12 @@ class SyncReader final : public SyncReaderStubs, public IWMHeaderInfo {
         record.lastRangeDuration = static_cast<uint64_t>(duration);
         if (Failing(kFailSetRange)) return E_FAIL;
         if (!open_) return kInvalidRequest;
-        // The first sample starting at or after `start`.
-        QWORD first = (start + kSampleSpacing - 1) / kSampleSpacing;
+        // The first sample starting at or after the landing time.
+        SeekLanding landing = Landing();
+        int64_t at = static_cast<int64_t>(start) + landing.shift;
+        QWORD landed = at < 0 ? 0 : static_cast<QWORD>(at);
+        if (landed < landing.floor) landed = landing.floor;
+        QWORD first = (landed + kSampleSpacing - 1) / kSampleSpacing;
         nextSample_ = first < file_.sampleSizes.size() ? static_cast<size_t>(first) : file_.sampleSizes.size();
         return S_OK;
     }
@@ -90,23 +95,49 @@ class SyncReader final : public SyncReaderStubs, public IWMHeaderInfo {
         if (Failing(kFailGetNextSample)) return E_FAIL;
         if (!open_) return kInvalidRequest;
         if (!sample) return E_POINTER;
+        while (nextSample_ < file_.sampleSizes.size() && !Selected(file_.sampleOutputs[nextSample_])) ++nextSample_;
         if (nextSample_ >= file_.sampleSizes.size()) return kNoMoreSamples;
         uint32_t index = static_cast<uint32_t>(nextSample_++);
         *sample = NewSampleBuffer(index, file_.sampleSizes[index]);
         if (time) *time = static_cast<QWORD>(index) * kSampleSpacing;
         if (duration) *duration = kSampleSpacing;
         if (flags) *flags = 0;
-        if (output) *output = 0;
-        if (streamOut) *streamOut = 1;
+        if (output) *output = file_.sampleOutputs[index];
+        if (streamOut) *streamOut = static_cast<WORD>(file_.sampleOutputs[index] + 1);
+        return S_OK;
+    }
+
+    HRESULT STDMETHODCALLTYPE GetOutputCount(DWORD *count) override {
+        if (!count) return E_POINTER;
+        if (!open_) return kInvalidRequest;
+        *count = static_cast<DWORD>(file_.outputs.size());
+        return S_OK;
+    }
+
+    HRESULT STDMETHODCALLTYPE GetStreamNumberForOutput(DWORD output, WORD *stream) override {
+        if (!stream) return E_POINTER;
+        if (!open_) return kInvalidRequest;
+        if (output >= file_.outputs.size()) return E_INVALIDARG;
+        *stream = static_cast<WORD>(output + 1);
+        return S_OK;
+    }
+
+    HRESULT STDMETHODCALLTYPE SetStreamsSelected(WORD count, WORD *streams, WMT_STREAM_SELECTION *selections) override {
+        if (Failing(kFailSetStreamsSelected)) return E_FAIL;
+        if (!open_) return kInvalidRequest;
+        if (!count || !streams || !selections) return E_INVALIDARG;
+        for (WORD at = 0; at < count; ++at)
+            if (streams[at] == 0 || streams[at] > file_.outputs.size()) return kInvalidRequest;
+        for (WORD at = 0; at < count; ++at) selected_[streams[at] - 1] = selections[at] != WMT_OFF;
         return S_OK;
     }
 
     HRESULT STDMETHODCALLTYPE GetOutputProps(DWORD output, IWMOutputMediaProps **props) override {
         if (!props) return E_POINTER;
         if (!open_) return kInvalidRequest;
-        if (output != 0) return E_INVALIDARG;
-        if (file_.format.formatTag == 0) return E_FAIL;
-        *props = NewOutputProps(file_.format);
+        if (output >= file_.outputs.size()) return E_INVALIDARG;
+        if (file_.outputs[output].formatTag == 0) return E_FAIL;
+        *props = NewOutputProps(file_.outputs[output]);
         return S_OK;
     }
 
@@ -174,10 +205,13 @@ class SyncReader final : public SyncReaderStubs, public IWMHeaderInfo {
     HRESULT STDMETHODCALLTYPE RemoveScript(WORD) override { return E_NOTIMPL; }
 
   private:
+    bool Selected(uint32_t output) const { return output >= selected_.size() || selected_[output]; }
+
     ULONG references_ = 1;
     bool open_ = false;
     ScriptedFile file_;
     size_t nextSample_ = 0;
+    std::vector<bool> selected_;  // by output
 };
 
 }  // namespace

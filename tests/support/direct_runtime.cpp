@@ -15,7 +15,23 @@ CreateSyncReaderFn Factory() {
     return create;
 }
 
+// What the plug-in asks to find the audio output and its format.
+void OutputFormat(IWMSyncReader *sync) {
+    DWORD outputs = 0;
+    sync->GetOutputCount(&outputs);
+    IWMOutputMediaProps *props = nullptr;
+    if (SUCCEEDED(sync->GetOutputProps(0, &props))) {
+        DWORD size = 0;
+        props->GetMediaType(nullptr, &size);
+        WM_MEDIA_TYPE *type = static_cast<WM_MEDIA_TYPE *>(malloc(size ? size : 1));
+        if (type && size) props->GetMediaType(type, &size);
+        free(type);
+        props->Release();
+    }
+}
+
 void Stream(IWMSyncReader *sync) {
+    OutputFormat(sync);
     for (int sample = 0; sample < 5; ++sample) {
         if (sample == 4) sync->SetRange(1000 * 10000ULL, 0);
         INSSBuffer *buffer = nullptr;
@@ -33,15 +49,7 @@ void Query(IWMSyncReader *sync) {
         header->GetAttributeCount(stream, &count);
         header->Release();
     }
-    IWMOutputMediaProps *props = nullptr;
-    if (SUCCEEDED(sync->GetOutputProps(0, &props))) {
-        DWORD size = 0;
-        props->GetMediaType(nullptr, &size);
-        WM_MEDIA_TYPE *type = static_cast<WM_MEDIA_TYPE *>(malloc(size ? size : 1));
-        if (type && size) props->GetMediaType(type, &size);
-        free(type);
-        props->Release();
-    }
+    OutputFormat(sync);
 }
 
 }  // namespace

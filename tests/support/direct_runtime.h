@@ -15,7 +15,7 @@ bool DirectRuntimeLoaded();
 bool DecodeDirectly(const wchar_t *path, uint64_t *bytes);
 
 // The runtime calls one soak cycle (SoakCycle) makes through the plug-in (a
-// stream: four samples, a seek, one more sample; then a query: header view,
+// stream: output format, four samples, a seek, one more sample; then a query: header view,
 // attribute count, output format), made straight on the runtime. Wine's own
 // reader keeps a few kilobytes for every reader, seek and format query,
 // which is not the plug-in's: this measures that share. False as above.
