@@ -55,17 +55,6 @@ TEST(HostWithPlugin, PlaysStereoFileIntoWavOfItsFormatAndLength) {
     EXPECT_NE(run.out.find("bytes: " + std::to_string(wav.data.size()) + "\n"), std::string::npos) << run.out;
 }
 
-TEST(HostWithPlugin, PlaysMonoFileIntoWavOfItsFormatAndLength) {
-    HostRun run = PlayWhole("mono22.wma", "host-mono22.wav", 5.0);
-    ASSERT_EQ(run.exitCode, 0) << run.out << run.err;
-    WavFile wav = ReadWav(ScratchPath("host-mono22.wav"));
-    ASSERT_TRUE(wav.valid);
-    EXPECT_EQ(wav.sampleRate, 22050u);
-    EXPECT_EQ(wav.channels, 1u);
-    EXPECT_EQ(wav.bitsPerSample, 16u);
-    ExpectAudioSeconds(wav, 5.0);
-}
-
 TEST(HostWithPlugin, SeekHalfwayLeavesTheSecondHalf) {
     HostRun run = PlayWhole("long60.wma", "host-long60.wav", 30.0, {"--seek", "30000"});
     ASSERT_EQ(run.exitCode, 0) << run.out << run.err;
