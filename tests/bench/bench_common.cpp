@@ -16,11 +16,8 @@ LoadedPlugin LoadBuiltPlugin() {
     return plugin;
 }
 
-CreateSyncReaderFn RuntimeFactory(const char *label) {
-    HMODULE runtime = LoadLibraryA("wmvcore.dll");
-    CreateSyncReaderFn create = runtime ? reinterpret_cast<CreateSyncReaderFn>(
-                                              reinterpret_cast<void *>(GetProcAddress(runtime, "WMCreateSyncReader")))
-                                        : nullptr;
+CreateSyncReaderFn RuntimeFactoryFor(const char *label) {
+    CreateSyncReaderFn create = RuntimeFactory();
     if (!create) printf("%s no media runtime (wmvcore.dll with WMCreateSyncReader)\n", label);
     return create;
 }

@@ -8,6 +8,7 @@
 
 #include <vector>
 
+#include "direct_runtime.h"
 #include "player_abi.h"
 #include "plugin_loader.h"
 
@@ -15,11 +16,9 @@
 // with status 2 when it cannot be had.
 LoadedPlugin LoadBuiltPlugin();
 
-typedef HRESULT(WINAPI *CreateSyncReaderFn)(IUnknown *, DWORD, IWMSyncReader **);
-
-// WMCreateSyncReader of the runtime loaded by name, as the plug-in loads it;
-// null, with a line saying so under `label`, where there is none.
-CreateSyncReaderFn RuntimeFactory(const char *label);
+// The runtime's reader factory (RuntimeFactory); where there is none, null
+// and a line saying so under `label`.
+CreateSyncReaderFn RuntimeFactoryFor(const char *label);
 
 // Seconds since an arbitrary start, from the performance counter.
 double NowSeconds();

@@ -90,7 +90,7 @@ bool MeasureFile(CreateSyncReaderFn create, PlayerModule *module, const std::str
 }  // namespace
 
 int InfoAgainstRuntime(const std::string &mediaDir) {
-    CreateSyncReaderFn create = RuntimeFactory("(P4)");
+    CreateSyncReaderFn create = RuntimeFactoryFor("(P4)");
     if (!create) return kBenchCannotMeasure;
     LoadedPlugin plugin = LoadBuiltPlugin();
     bool met = MeasureFile(create, plugin.module, mediaDir, "long180.wma");

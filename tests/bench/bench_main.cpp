@@ -52,10 +52,7 @@ int DecodeAgainstRuntime(const std::string &mediaDir) {
     const std::string file = mediaDir + "\\long60.wma";
     std::wstring wideFile(file.size() + 1, L'\0');
     wideFile.resize(MultiByteToWideChar(CP_ACP, 0, file.c_str(), -1, &wideFile[0], static_cast<int>(wideFile.size())) - 1);
-    if (!DirectRuntimeLoaded()) {
-        printf("(a) no media runtime (wmvcore.dll with WMCreateSyncReader)\n");
-        return kBenchCannotMeasure;
-    }
+    if (!RuntimeFactoryFor("(a)")) return kBenchCannotMeasure;
     LoadedPlugin plugin = LoadBuiltPlugin();
     // Each plug-in run is paired with a runtime run right next to it, so
     // both meet the same load on the machine; the median pair counts.

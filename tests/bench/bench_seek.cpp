@@ -13,8 +13,6 @@ namespace {
 
 const int kRounds = 41;  // paired seeks per place; the median pair counts
 
-typedef HRESULT(WINAPI *CreateSyncReaderFn)(IUnknown *, DWORD, IWMSyncReader **);
-
 struct Place {
     const char *file;
     int32_t positionMs;
@@ -95,14 +93,8 @@ bool MeasurePlace(PlayerModule *module, CreateSyncReaderFn create, const std::st
 }  // namespace
 
 int SeekAgainstRuntime(const std::string &mediaDir) {
-    HMODULE runtime = LoadLibraryA("wmvcore.dll");
-    CreateSyncReaderFn create = runtime ? reinterpret_cast<CreateSyncReaderFn>(
-                                              reinterpret_cast<void *>(GetProcAddress(runtime, "WMCreateSyncReader")))
-                                        : nullptr;
-    if (!create) {
-        printf("(e) no media runtime (wmvcore.dll with WMCreateSyncReader)\n");
-        return kBenchCannotMeasure;
-    }
+    CreateSyncReaderFn create = RuntimeFactoryFor("(e)");
+    if (!create) return kBenchCannotMeasure;
     printf("(e) Seek to the first Read through the plug-in / SetRange and the first GetNextSample, "
            "medians of %d paired seeks\n", kRounds);
     LoadedPlugin plugin = LoadBuiltPlugin();

@@ -2,7 +2,6 @@
 
 #include <windows.h>
 
-#include <stdio.h>
 #include <string.h>
 
 #include "child_process.h"
@@ -11,17 +10,6 @@
 namespace {
 
 const DWORD kTimeoutMs = 120000;
-
-std::string ReadAll(const std::string &path) {
-    std::string bytes;
-    FILE *file = fopen(path.c_str(), "rb");
-    if (!file) return bytes;
-    char buffer[4096];
-    size_t got;
-    while ((got = fread(buffer, 1, sizeof(buffer), file)) > 0) bytes.append(buffer, got);
-    fclose(file);
-    return bytes;
-}
 
 uint32_t Get32(const uint8_t *at) { return at[0] | at[1] << 8 | at[2] << 16 | static_cast<uint32_t>(at[3]) << 24; }
 uint16_t Get16(const uint8_t *at) { return static_cast<uint16_t>(at[0] | at[1] << 8); }
@@ -41,7 +29,7 @@ HostRun RunHost(const std::vector<std::string> &args) {
 
 WavFile ReadWav(const std::string &path) {
     WavFile wav;
-    std::string bytes = ReadAll(path);
+    std::string bytes = ReadWholeFile(path);
     if (bytes.size() < 44) return wav;
     const uint8_t *at = reinterpret_cast<const uint8_t *>(bytes.data());
     const uint32_t dataSize = Get32(at + 40);

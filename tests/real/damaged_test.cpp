@@ -14,10 +14,8 @@
 #include <stdio.h>
 
 #include <fstream>
-#include <iterator>
 #include <sstream>
 #include <string>
-#include <vector>
 
 #include "child_process.h"
 #include "real_files.h"
@@ -27,12 +25,7 @@ namespace {
 
 const unsigned long kCaseTimeoutMs = 30000;
 
-std::vector<char> ReadBytes(const std::string &path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::vector<char>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-void WriteBytes(const std::string &path, const std::vector<char> &bytes, size_t count) {
+void WriteBytes(const std::string &path, const std::string &bytes, size_t count) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out.write(bytes.data(), static_cast<std::streamsize>(count));
 }
@@ -70,7 +63,7 @@ class DamagedFiles : public ::testing::Test {
 protected:
     void SetUp() override {
         module = Velmor_GetInputModule2(GetModuleHandleA(nullptr), nullptr);
-        original = ReadBytes(MediaPath("stereo44.wma"));
+        original = ReadWholeFile(MediaPath("stereo44.wma"));
         ASSERT_GT(original.size(), 10000u);
     }
     void TearDown() override { module->ops->Release(module); }
@@ -87,7 +80,7 @@ protected:
     uint64_t Survive(const std::string &path) { return Run(path).bytes; }
 
     InputModule *module = nullptr;
-    std::vector<char> original;
+    std::string original;
 };
 
 TEST_F(DamagedFiles, TruncatedAnywhereInHeaderOrData) {
@@ -104,7 +97,7 @@ TEST_F(DamagedFiles, TruncatedAnywhereInHeaderOrData) {
 TEST_F(DamagedFiles, FlippedBytesInTheHeader) {
     for (size_t at = 0; at < 5000 && at < original.size(); at += 199) {
         SCOPED_TRACE(at);
-        std::vector<char> damaged = original;
+        std::string damaged = original;
         damaged[at] = static_cast<char>(damaged[at] ^ 0xFF);
         damaged[at + 1] = static_cast<char>(damaged[at + 1] ^ 0x5A);
         std::string path = ScratchPath("flipped-" + std::to_string(at) + ".wma");

@@ -1,7 +1,6 @@
 #include "ffprobe_witness.h"
 
 #include <windows.h>
-#include <stdio.h>
 
 #include "test_paths.h"
 
@@ -82,14 +81,8 @@ std::string FfprobeWitness::Stream(const std::string &key) const {
 
 FfprobeWitness LoadWitness(const std::string &mediaName) {
     FfprobeWitness witness;
-    std::string path = MediaPath(mediaName + ".json");
-    FILE *f = fopen(path.c_str(), "rb");
-    if (!f) return witness;
-    char buffer[4096];
-    size_t got;
-    while ((got = fread(buffer, 1, sizeof(buffer), f)) > 0) witness.json.append(buffer, got);
-    fclose(f);
-    witness.loaded = true;
+    witness.json = ReadWholeFile(MediaPath(mediaName + ".json"));
+    witness.loaded = !witness.json.empty();
     return witness;
 }
 

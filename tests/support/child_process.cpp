@@ -18,13 +18,7 @@ HANDLE CreateCapture(const std::string &path) {
 
 // The file's text, with the CR of text-mode line ends taken out.
 std::string ReadCapture(const std::string &path) {
-    std::string text;
-    FILE *file = fopen(path.c_str(), "rb");
-    if (!file) return text;
-    char buffer[4096];
-    size_t got;
-    while ((got = fread(buffer, 1, sizeof(buffer), file)) > 0) text.append(buffer, got);
-    fclose(file);
+    std::string text = ReadWholeFile(path);
     text.erase(std::remove(text.begin(), text.end(), '\r'), text.end());
     return text;
 }

@@ -1,19 +1,14 @@
 #include "direct_runtime.h"
 
-#include <windows.h>
-#include <wmsdkidl.h>
-
 #include <stdlib.h>
 
-namespace {
-
-typedef HRESULT(WINAPI *CreateSyncReaderFn)(IUnknown *, DWORD, IWMSyncReader **);
-
-CreateSyncReaderFn Factory() {
+CreateSyncReaderFn RuntimeFactory() {
     static CreateSyncReaderFn create = reinterpret_cast<CreateSyncReaderFn>(
         reinterpret_cast<void *>(GetProcAddress(LoadLibraryA("wmvcore.dll"), "WMCreateSyncReader")));
     return create;
 }
+
+namespace {
 
 // What the plug-in asks to find the audio output and its format.
 void OutputFormat(IWMSyncReader *sync) {
@@ -54,11 +49,9 @@ void Query(IWMSyncReader *sync) {
 
 }  // namespace
 
-bool DirectRuntimeLoaded() { return Factory() != nullptr; }
-
 bool DecodeDirectly(const wchar_t *path, uint64_t *bytes) {
     IWMSyncReader *reader = nullptr;
-    if (!Factory() || FAILED(Factory()(nullptr, WMT_RIGHT_PLAYBACK, &reader))) return false;
+    if (!RuntimeFactory() || FAILED(RuntimeFactory()(nullptr, WMT_RIGHT_PLAYBACK, &reader))) return false;
     if (FAILED(reader->Open(path))) {
         reader->Release();
         return false;
@@ -80,7 +73,7 @@ bool DecodeDirectly(const wchar_t *path, uint64_t *bytes) {
 }
 
 bool RunRuntimeCycle(const wchar_t *path) {
-    CreateSyncReaderFn create = Factory();
+    CreateSyncReaderFn create = RuntimeFactory();
     if (!create) return false;
     for (int reader = 0; reader < 2; ++reader) {
         HRESULT com = CoInitialize(nullptr);

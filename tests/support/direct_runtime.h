@@ -3,11 +3,14 @@
 #pragma once
 
 #include <stdint.h>
-#include <wchar.h>
+#include <windows.h>
+#include <wmsdkidl.h>
 
-// True when a runtime (wmvcore.dll, as this process's overrides choose it)
-// with WMCreateSyncReader could be loaded.
-bool DirectRuntimeLoaded();
+typedef HRESULT(WINAPI *CreateSyncReaderFn)(IUnknown *, DWORD, IWMSyncReader **);
+
+// WMCreateSyncReader of the runtime loaded by name, as the plug-in loads it
+// (wmvcore.dll, as this process's overrides choose it); null where there is none.
+CreateSyncReaderFn RuntimeFactory();
 
 // One reader on path read to its end with the calls the plug-in makes per
 // sample, and no copy; *bytes gets the decoded bytes. False when there is no

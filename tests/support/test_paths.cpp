@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <stdio.h>
 #include <stdlib.h>
 
 namespace {
@@ -23,4 +24,15 @@ std::string ScratchPath(const std::string &name) {
     std::string dir = std::string(temp) + "vivu-tests";
     CreateDirectoryA(dir.c_str(), nullptr);
     return dir + "\\" + name;
+}
+
+std::string ReadWholeFile(const std::string &path) {
+    std::string bytes;
+    FILE *file = fopen(path.c_str(), "rb");
+    if (!file) return bytes;
+    char buffer[4096];
+    size_t got;
+    while ((got = fread(buffer, 1, sizeof(buffer), file)) > 0) bytes.append(buffer, got);
+    fclose(file);
+    return bytes;
 }

@@ -1,4 +1,5 @@
-// Where the test programs find their media and the plug-in, as Wine paths.
+// Where the test programs find their media and the plug-in, as Wine paths,
+// and the one reader of whole files.
 #pragma once
 
 #include <string>
@@ -9,6 +10,9 @@ std::string MediaPath(const std::string &name);
 
 // The plug-in DLL of this build, for tests that load it as the player does.
 std::string PluginPath();
+
+// The file's bytes, all of them; empty when it cannot be read.
+std::string ReadWholeFile(const std::string &path);
 
 // A fresh scratch directory for this test program (created when missing).
 std::string ScratchPath(const std::string &name);
