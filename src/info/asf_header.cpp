@@ -48,7 +48,8 @@ bool Fetch(AsfHeaderFile *file, uint64_t offset, void *out, size_t count) {
     bool inWindow = offset >= file->windowStart && count <= file->windowBytes &&
                     offset - file->windowStart <= file->windowBytes - count;
     if (!inWindow) {
-        if (count > kAsfWindowBytes || offset >= file->fileSize) return false;
+        if (count > kAsfWindowBytes || offset >= file->fileSize || file->fillsLeft == 0) return false;
+        --file->fillsLeft;
         uint64_t left = file->fileSize - offset;
         size_t wanted = left < kAsfWindowBytes ? static_cast<size_t>(left) : static_cast<size_t>(kAsfWindowBytes);
         file->windowStart = offset;
@@ -92,10 +93,12 @@ uint32_t U32(AsfHeaderFile *file, Span *span) { return static_cast<uint32_t>(Num
 uint64_t U64(AsfHeaderFile *file, Span *span) { return Number(file, span, 8); }
 
 // The next child object of a parent's remaining bytes: its id and its body.
-// False at the end, or when the child declares a size below 24 or beyond what
-// its parent has left: the rest of the parent cannot be trusted then.
+// False at the end, when the reading has examined all the objects it may, or
+// when the child declares a size below 24 or beyond what its parent has left:
+// the rest of the parent cannot be trusted then.
 bool NextChild(AsfHeaderFile *file, Span *parent, AsfGuid id, Span *body) {
-    if (!parent->ok || parent->end - parent->at < kObjectHeaderBytes) return false;
+    if (!parent->ok || parent->end - parent->at < kObjectHeaderBytes || file->objectsLeft == 0) return false;
+    --file->objectsLeft;
     Span probe = *parent;
     if (!Take(file, &probe, id, sizeof(AsfGuid))) return false;
     uint64_t size = U64(file, &probe);
@@ -237,48 +240,76 @@ void ReadMetadataRecords(Reader *r, Span body) {
     }
 }
 
-// Calls read for every child of the Header Extension Objects with this id.
-void ReadExtensionChildren(Reader *r, Span header, const AsfGuid wanted, void (*read)(Reader *, Span)) {
+// Where the objects that hold attributes lie. A real file has one of each;
+// past kMostOfAKind of one kind the rest are not read.
+enum { kMostOfAKind = 8 };
+
+struct Spans {
+    Span at[kMostOfAKind];
+    unsigned count;
+};
+
+struct AttributeObjects {
+    Spans fileProperties, contentDescription, extendedContent, metadata, metadataLibrary;
+};
+
+void Keep(Spans *spans, const Span &body) {
+    if (spans->count < kMostOfAKind) spans->at[spans->count++] = body;
+}
+
+bool Is(const AsfGuid id, const AsfGuid kind) { return memcmp(id, kind, sizeof(AsfGuid)) == 0; }
+
+void FindInExtension(AsfHeaderFile *file, Span body, AttributeObjects *found) {
+    Skip(&body, 18);  // reserved id and reserved word
+    uint32_t dataBytes = U32(file, &body);
+    if (!body.ok || dataBytes > body.end - body.at) return;
+    Span data{body.at, body.at + dataBytes, true};
     AsfGuid id;
-    Span body, child;
-    while (NextChild(r->file, &header, id, &body)) {
-        if (memcmp(id, kHeaderExtension, sizeof(id)) != 0) continue;
-        Skip(&body, 18);  // reserved id and reserved word
-        uint32_t dataBytes = U32(r->file, &body);
-        if (!body.ok || dataBytes > body.end - body.at) continue;
-        Span data{body.at, body.at + dataBytes, true};
-        while (NextChild(r->file, &data, id, &child))
-            if (memcmp(id, wanted, sizeof(id)) == 0) read(r, child);
+    Span child;
+    while (NextChild(file, &data, id, &child)) {
+        if (Is(id, kMetadata)) Keep(&found->metadata, child);
+        if (Is(id, kMetadataLibrary)) Keep(&found->metadataLibrary, child);
     }
 }
 
-// Calls read for the children of the header with this id; with firstOnly,
-// stops after the first one read whole.
-void ReadChildren(Reader *r, Span header, const AsfGuid wanted, bool (*read)(Reader *, Span), bool firstOnly) {
+// One walk over the header's objects, and the Header Extension's.
+void FindAttributeObjects(AsfHeaderFile *file, Span header, AttributeObjects *found) {
     AsfGuid id;
     Span body;
-    while (NextChild(r->file, &header, id, &body))
-        if (memcmp(id, wanted, sizeof(id)) == 0 && read(r, body) && firstOnly) return;
+    while (NextChild(file, &header, id, &body)) {
+        if (Is(id, kFileProperties)) Keep(&found->fileProperties, body);
+        if (Is(id, kContentDescription)) Keep(&found->contentDescription, body);
+        if (Is(id, kExtendedContent)) Keep(&found->extendedContent, body);
+        if (Is(id, kHeaderExtension)) FindInExtension(file, body, found);
+    }
 }
 
-bool ReadAllExtended(Reader *r, Span body) {
-    ReadExtendedContent(r, body);
-    return true;
+// The first object of the kind that reads whole.
+void ReadFirstWhole(Reader *r, const Spans &spans, bool (*read)(Reader *, Span)) {
+    for (unsigned i = 0; i < spans.count; ++i)
+        if (read(r, spans.at[i])) return;
+}
+
+void ReadEach(Reader *r, const Spans &spans, void (*read)(Reader *, Span)) {
+    for (unsigned i = 0; i < spans.count; ++i) read(r, spans.at[i]);
 }
 
 }  // namespace
 
 bool ReadAsfHeader(AsfHeaderFile *file, AsfAttributeFn emit, void *emitContext) {
     file->windowStart = file->windowBytes = 0;
+    file->objectsLeft = kAsfMostObjects;
+    file->fillsLeft = kAsfMostWindowFills;
     uint8_t first[kAsfProbeBytes];
     if (!Fetch(file, 0, first, sizeof(first)) || !CanStartAsfFile(first, sizeof(first), file->fileSize))
         return false;
     Reader r{file, emit, emitContext};
-    Span header{kHeaderObjectBytes, Little(first + 16, 8), true};
-    ReadChildren(&r, header, kFileProperties, ReadFileProperties, true);
-    ReadChildren(&r, header, kContentDescription, ReadContentDescription, true);
-    ReadChildren(&r, header, kExtendedContent, ReadAllExtended, false);
-    ReadExtensionChildren(&r, header, kMetadata, ReadMetadataRecords);
-    ReadExtensionChildren(&r, header, kMetadataLibrary, ReadMetadataRecords);
+    AttributeObjects found = {};
+    FindAttributeObjects(file, Span{kHeaderObjectBytes, Little(first + 16, 8), true}, &found);
+    ReadFirstWhole(&r, found.fileProperties, ReadFileProperties);
+    ReadFirstWhole(&r, found.contentDescription, ReadContentDescription);
+    ReadEach(&r, found.extendedContent, ReadExtendedContent);
+    ReadEach(&r, found.metadata, ReadMetadataRecords);
+    ReadEach(&r, found.metadataLibrary, ReadMetadataRecords);
     return true;
 }

@@ -11,7 +11,10 @@
 // function that reads the file at an offset. Every read is bounded by the
 // declared size of the object it lies in; a damaged object ends its walk and
 // keeps what came before it. Large values (pictures) are stepped over, never
-// read.
+// read. Whatever a header claims, one reading examines at most
+// kAsfMostObjects objects and fills its window at most kAsfMostWindowFills
+// times (4 MB): a header that claims a whole large file as tiny objects
+// costs no more than an ordinary one.
 #pragma once
 
 #include <stddef.h>
@@ -39,6 +42,12 @@ enum {
     kAsfMaxNameUnits = 255,
     // The file is read through one window of this size.
     kAsfWindowBytes = 16384,
+    // A real header holds a dozen objects or so, one stream's worth each at
+    // most; objects past this many, at any level, are not looked at.
+    kAsfMostObjects = 256,
+    // Enough for every tag of a real header, pictures stepped over, with
+    // room for some hundred thousand small descriptors.
+    kAsfMostWindowFills = 256,
 };
 
 struct AsfAttribute {
@@ -62,6 +71,8 @@ struct AsfHeaderFile {
     // Below: the reader's own.
     uint64_t windowStart;
     size_t windowBytes;
+    uint32_t objectsLeft;  // the reading's budget
+    uint32_t fillsLeft;
     uint8_t window[kAsfWindowBytes];
     uint8_t value[kAsfValuePrefixBytes];
     char16_t name[kAsfMaxNameUnits + 1];
@@ -74,7 +85,8 @@ struct AsfHeaderFile {
 // "Author", "Copyright", "Description" and "Rating" (the non-empty ones);
 // every descriptor of the Extended Content Description Objects as stored;
 // then the stream-0 records of the Metadata and the Metadata Library Objects
-// inside the Header Extension Object. False, with nothing emitted, when the
+// inside the Header Extension Object. The header is walked once; the order
+// above holds whatever the order of the objects in the file. False, with nothing emitted, when the
 // file cannot be a whole ASF file (no Header Object at its start, or one
 // longer than the file).
 bool ReadAsfHeader(AsfHeaderFile *file, AsfAttributeFn emit, void *emitContext);

@@ -194,7 +194,12 @@ const Attr *Find(const std::vector<Attr> &list, const std::u16string &name) {
     return nullptr;
 }
 
+// A missing attribute fails the case that asked, not the whole program.
 uint64_t NumberOf(const Attr *a) {
+    if (!a) {
+        ADD_FAILURE() << "no such attribute";
+        return ~0ull;
+    }
     uint64_t value = 0;
     for (size_t i = a->value.size(); i-- > 0;) value = value << 8 | a->value[i];
     return value;
@@ -202,6 +207,10 @@ uint64_t NumberOf(const Attr *a) {
 
 std::u16string TextOf(const Attr *a) {
     std::u16string text;
+    if (!a) {
+        ADD_FAILURE() << "no such attribute";
+        return u"(missing)";
+    }
     for (size_t i = 0; i + 1 < a->value.size(); i += 2) {
         char16_t unit = static_cast<char16_t>(a->value[i] | a->value[i + 1] << 8);
         if (!unit) break;
@@ -409,6 +418,40 @@ TEST(AsfHeader, AHundredThousandDescriptors) {
     ASSERT_EQ(list.size(), 100000u);
     EXPECT_EQ(list[99999].name, u"WM/Track");
     EXPECT_EQ(NumberOf(&list[99999]), 9u);
+}
+
+// A header that claims a whole 64 MB file as 24-byte objects of no known
+// kind, made up as it is read.
+size_t ReadTinyObjects(void *context, uint64_t offset, void *buffer, size_t size) {
+    uint64_t *bytesRead = static_cast<uint64_t *>(context);
+    Bytes head = Header({});
+    Put(&head, 0, 8);  // the fixed part is 30 bytes: align the objects on 24 from here
+    uint8_t *out = static_cast<uint8_t *>(buffer);
+    for (size_t i = 0; i < size; ++i) {
+        uint64_t at = offset + i;
+        if (at < 30) {
+            out[i] = head[at];
+            if (at >= 16 && at < 24) out[i] = static_cast<uint8_t>((64ull << 20) >> (8 * (at - 16)));
+        } else {
+            uint64_t within = (at - 30) % 24;
+            out[i] = within < 16 ? 0x11 : within == 16 ? 24 : 0;
+        }
+    }
+    *bytesRead += size;
+    return size;
+}
+
+TEST(AsfHeader, AHeaderOfCountlessTinyObjectsIsReadOnlyInPart) {
+    uint64_t bytesRead = 0;
+    std::unique_ptr<AsfHeaderFile> file(new AsfHeaderFile);
+    file->read = ReadTinyObjects;
+    file->readContext = &bytesRead;
+    file->fileSize = 64ull << 20;
+    std::vector<Attr> attributes;
+    EXPECT_TRUE(ReadAsfHeader(file.get(), Collect, &attributes));
+    EXPECT_TRUE(attributes.empty());
+    // The objects it may examine lie within the first window or two.
+    EXPECT_LE(bytesRead, 2u * kAsfWindowBytes);
 }
 
 #ifdef ASF_SAMPLE_FILE
