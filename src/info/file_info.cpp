@@ -108,15 +108,22 @@ bool ReadAttributes(IWMHeaderInfo *header, HRESULT *lastStatus, FileInfo *info, 
     return true;
 }
 
-// Asks the reader's header view for the file's attributes. False when there
-// is no view or it cannot list them.
-bool ReadRuntimeAttributes(IWMSyncReader *reader, HRESULT *lastStatus, FileInfo *info, TagSet *tags) {
+// The reader's header view, or null.
+IWMHeaderInfo *HeaderViewOf(IWMSyncReader *reader, HRESULT *lastStatus) {
     IWMHeaderInfo *header = nullptr;
     *lastStatus = reader->QueryInterface(kHeaderInfoId, reinterpret_cast<void **>(&header));
-    if (FAILED(*lastStatus) || !header) return false;
-    bool listed = ReadAttributes(header, lastStatus, info, tags);
-    header->Release();
-    return listed;
+    return SUCCEEDED(*lastStatus) ? header : nullptr;
+}
+
+// A runtime that lists no attributes may still answer for the length by
+// name: content that is no ASF file then gets its length all the same.
+void StoreDurationByName(IWMHeaderInfo *header, FileInfo *info, TagSet *tags) {
+    WORD stream = 0;
+    WMT_ATTR_DATATYPE type;
+    BYTE value[8];
+    WORD length = sizeof(value);
+    if (SUCCEEDED(header->GetAttributeByName(&stream, L"Duration", &type, value, &length)) && type == WMT_TYPE_QWORD)
+        StoreAttribute(L"Duration", type, value, length, info, tags);
 }
 
 }  // namespace
@@ -155,27 +162,28 @@ int32_t VIVU_CDECL GetFileInfo(InputModule *module, const char *fileName, int32_
     module->headerInfo = nullptr;
 
     int32_t sampleRate = kDefaultSampleRate, channels = kDefaultChannels, bitsPerSample = kDefaultBitsPerSample;
-    bool listed = false;
     ReaderHold hold;
     OpenReader(fileName, &hold, &module->lastStatus);
+    IWMHeaderInfo *header = hold.reader ? HeaderViewOf(hold.reader, &module->lastStatus) : nullptr;
+    bool listed = header && ReadAttributes(header, &module->lastStatus, info, &tags);
     if (hold.reader) {
-        listed = ReadRuntimeAttributes(hold.reader, &module->lastStatus, info, &tags);
+        // The format a stream on the file will deliver, as the stream asks for it.
         AudioOutput audio;
-        FindAudioOutput(hold.reader, &audio);
+        ChooseAudioOutput(hold.reader, &audio);
         if (audio.pcm) {
             sampleRate = static_cast<int32_t>(audio.sampleRate);
             channels = audio.channels;
             bitsPerSample = audio.bitsPerSample;
         }
     }
+    // A runtime that cannot list the attributes (or is missing, or could
+    // not open the file) still leaves the file's own header to read.
+    if (!listed && !StoreHeaderAttributes(hold.source, info, &tags) && header)
+        StoreDurationByName(header, info, &tags);
+    if (header) header->Release();
     // Nothing uses the reader after the query, and keeping it would keep
     // the user's file open.
     CloseReader(&hold);
-
-    // A runtime that cannot list the attributes (or is missing, or could
-    // not open the file) still leaves the file's own header to read.
-    WCHAR wideName[kFileNameUnits];
-    if (!listed && WideFileName(fileName, wideName)) StoreHeaderAttributes(wideName, info, &tags);
 
     info->seekable = 1;
     info->reserved = 0;

@@ -13,12 +13,7 @@ struct Destination {
 };
 
 size_t ReadAt(void *context, uint64_t offset, void *buffer, size_t size) {
-    OVERLAPPED at = {};
-    at.Offset = static_cast<DWORD>(offset);
-    at.OffsetHigh = static_cast<DWORD>(offset >> 32);
-    DWORD got = 0;
-    if (!ReadFile(static_cast<HANDLE>(context), buffer, static_cast<DWORD>(size), &got, &at)) return 0;
-    return got;
+    return ReadFileSourceAt(*static_cast<const FileSource *>(context), offset, buffer, static_cast<DWORD>(size));
 }
 
 void Store(void *context, const AsfAttribute &attribute) {
@@ -29,21 +24,18 @@ void Store(void *context, const AsfAttribute &attribute) {
 
 }  // namespace
 
-void StoreHeaderAttributes(const WCHAR *fileName, FileInfo *info, TagSet *tags) {
+bool StoreHeaderAttributes(const FileSource &source, FileInfo *info, TagSet *tags) {
     static_assert(sizeof(WCHAR) == sizeof(char16_t), "names are handed over as they are");
-    HANDLE file = CreateFileW(fileName, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return;
     LARGE_INTEGER size;
+    if (source.file == INVALID_HANDLE_VALUE || !GetFileSizeEx(source.file, &size)) return false;
     // The reading's buffers are some 18 KB: too much for a player's stack.
     AsfHeaderFile *header = static_cast<AsfHeaderFile *>(malloc(sizeof(AsfHeaderFile)));
-    if (header && GetFileSizeEx(file, &size)) {
-        header->read = ReadAt;
-        header->readContext = file;
-        header->fileSize = static_cast<uint64_t>(size.QuadPart);
-        Destination to{info, tags};
-        ReadAsfHeader(header, Store, &to);
-    }
+    if (!header) return false;
+    header->read = ReadAt;
+    header->readContext = const_cast<FileSource *>(&source);
+    header->fileSize = static_cast<uint64_t>(size.QuadPart);
+    Destination to{info, tags};
+    bool whole = ReadAsfHeader(header, Store, &to);
     free(header);
-    CloseHandle(file);
+    return whole;
 }

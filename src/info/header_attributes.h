@@ -4,10 +4,10 @@
 #include <windows.h>
 
 #include "info/tag_set.h"
+#include "media/file_source.h"
 #include "plugin/abi.h"
 
-// Reads the ASF header of the file and stores its attributes as the runtime's
-// own are stored. The file is opened for reading, shared with every other
-// opener, and closed before this returns. Does nothing for a file that cannot
-// be opened or is no whole ASF file.
-void StoreHeaderAttributes(const WCHAR *fileName, FileInfo *info, TagSet *tags);
+// Reads the ASF header of the open file and stores its attributes as the
+// runtime's own are stored. False, with nothing stored, for a file that is
+// no whole ASF file (or no file at all).
+bool StoreHeaderAttributes(const FileSource &source, FileInfo *info, TagSet *tags);

@@ -13,8 +13,12 @@ const uint64_t kSmallestHeader = 30;
 
 }  // namespace
 
+bool StartsAsAsf(const uint8_t *first, size_t count) {
+    return count >= sizeof(kHeaderObjectId) && memcmp(first, kHeaderObjectId, sizeof(kHeaderObjectId)) == 0;
+}
+
 bool CanStartAsfFile(const uint8_t *first, size_t count, uint64_t fileSize) {
-    if (count < kAsfProbeBytes || memcmp(first, kHeaderObjectId, sizeof(kHeaderObjectId)) != 0) return false;
+    if (count < kAsfProbeBytes || !StartsAsAsf(first, count)) return false;
     uint64_t headerSize = 0;
     for (int at = 7; at >= 0; --at) headerSize = (headerSize << 8) | first[16 + at];
     return headerSize >= kSmallestHeader && headerSize <= fileSize;

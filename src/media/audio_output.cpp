@@ -7,10 +7,13 @@ namespace {
 
 const GUID kAudioMajorType = {0x73647561, 0x0000, 0x0010, {0x80, 0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71}};
 const GUID kWaveFormatExType = {0x05589F81, 0xC356, 0x11CE, {0xBF, 0x01, 0x00, 0xAA, 0x00, 0x55, 0x59, 0x5A}};
+// Also the media subtype of PCM.
 const GUID kPcmSubFormat = {0x00000001, 0x0000, 0x0010, {0x80, 0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71}};
 
 // An ASF file numbers its streams 1 to 127.
 enum { kMostOutputs = 127 };
+// Formats looked at among those a runtime offers for one output.
+enum { kMostOfferedFormats = 64 };
 
 void ReadPcmFormat(const WM_MEDIA_TYPE *type, AudioOutput *audio) {
     if (type->formattype != kWaveFormatExType || !type->pbFormat || type->cbFormat < sizeof(WAVEFORMATEX)) return;
@@ -28,22 +31,83 @@ void ReadPcmFormat(const WM_MEDIA_TYPE *type, AudioOutput *audio) {
                                           : static_cast<uint16_t>(wave->nChannels * ((wave->wBitsPerSample + 7) / 8));
 }
 
+// The media type the properties describe, in memory of the caller's to
+// free; null when there is none.
+WM_MEDIA_TYPE *MediaTypeOf(IWMMediaProps *props) {
+    DWORD size = 0;
+    if (FAILED(props->GetMediaType(nullptr, &size)) || size < sizeof(WM_MEDIA_TYPE)) return nullptr;
+    WM_MEDIA_TYPE *type = static_cast<WM_MEDIA_TYPE *>(malloc(size));
+    if (type && FAILED(props->GetMediaType(type, &size))) {
+        free(type);
+        type = nullptr;
+    }
+    return type;
+}
+
 // True when `output` is audio; then its format is read into *audio.
 bool ReadIfAudio(IWMSyncReader *reader, DWORD output, AudioOutput *audio) {
     IWMOutputMediaProps *props = nullptr;
     if (FAILED(reader->GetOutputProps(output, &props)) || !props) return false;
-    bool isAudio = false;
-    DWORD size = 0;
-    if (SUCCEEDED(props->GetMediaType(nullptr, &size)) && size >= sizeof(WM_MEDIA_TYPE)) {
-        WM_MEDIA_TYPE *type = static_cast<WM_MEDIA_TYPE *>(malloc(size));
-        if (type && SUCCEEDED(props->GetMediaType(type, &size)) && type->majortype == kAudioMajorType) {
-            isAudio = true;
-            ReadPcmFormat(type, audio);
-        }
-        free(type);
-    }
+    WM_MEDIA_TYPE *type = MediaTypeOf(props);
+    bool isAudio = type && type->majortype == kAudioMajorType;
+    if (type) audio->described = true;
+    if (isAudio) ReadPcmFormat(type, audio);
+    free(type);
     props->Release();
     return isAudio;
+}
+
+// Reads the audio output's format again, after a change of it.
+void RereadFormat(IWMSyncReader *reader, AudioOutput *audio) {
+    audio->pcm = false;
+    audio->sampleRate = audio->channels = audio->bitsPerSample = audio->blockAlign = 0;
+    ReadIfAudio(reader, audio->number, audio);
+}
+
+// True when the runtime took these properties for the audio output.
+bool SetAudioProps(IWMSyncReader *reader, AudioOutput *audio, IWMOutputMediaProps *props) {
+    if (FAILED(reader->SetOutputProps(audio->number, props))) return false;
+    RereadFormat(reader, audio);
+    return true;
+}
+
+// The first PCM format among those the runtime offers for the audio output.
+void AskForOfferedPcm(IWMSyncReader *reader, AudioOutput *audio) {
+    DWORD count = 0;
+    if (FAILED(reader->GetOutputFormatCount(audio->number, &count))) return;
+    for (DWORD index = 0; index < count && index < kMostOfferedFormats && !audio->pcm; ++index) {
+        IWMOutputMediaProps *props = nullptr;
+        if (FAILED(reader->GetOutputFormat(audio->number, index, &props)) || !props) continue;
+        AudioOutput offered = AudioOutput();
+        WM_MEDIA_TYPE *type = MediaTypeOf(props);
+        if (type && type->majortype == kAudioMajorType) ReadPcmFormat(type, &offered);
+        free(type);
+        if (offered.pcm) SetAudioProps(reader, audio, props);
+        props->Release();
+    }
+}
+
+// 16-bit PCM in at most two channels at the output's rate.
+void AskForStereo16(IWMSyncReader *reader, AudioOutput *audio) {
+    IWMOutputMediaProps *props = nullptr;
+    if (FAILED(reader->GetOutputProps(audio->number, &props)) || !props) return;
+    WAVEFORMATEX wave = {};
+    wave.wFormatTag = WAVE_FORMAT_PCM;
+    wave.nChannels = audio->channels > 2 ? 2 : audio->channels;
+    wave.nSamplesPerSec = audio->sampleRate;
+    wave.wBitsPerSample = 16;
+    wave.nBlockAlign = static_cast<WORD>(wave.nChannels * 2);
+    wave.nAvgBytesPerSec = wave.nSamplesPerSec * wave.nBlockAlign;
+    WM_MEDIA_TYPE type = {};
+    type.majortype = kAudioMajorType;
+    type.subtype = kPcmSubFormat;
+    type.bFixedSizeSamples = TRUE;
+    type.lSampleSize = wave.nBlockAlign;
+    type.formattype = kWaveFormatExType;
+    type.cbFormat = sizeof(wave);
+    type.pbFormat = reinterpret_cast<BYTE *>(&wave);
+    if (SUCCEEDED(props->SetMediaType(&type))) SetAudioProps(reader, audio, props);
+    props->Release();
 }
 
 }  // namespace
@@ -73,3 +137,12 @@ bool SelectOnlyAudio(IWMSyncReader *reader, const AudioOutput &audio) {
     }
     return SUCCEEDED(reader->SetStreamsSelected(count, streams, selections));
 }
+
+void ChooseAudioOutput(IWMSyncReader *reader, AudioOutput *audio) {
+    FindAudioOutput(reader, audio);
+    if (!audio->found) return;
+    if (!audio->pcm) AskForOfferedPcm(reader, audio);
+    if (audio->pcm && (audio->channels > 2 || audio->bitsPerSample > 16)) AskForStereo16(reader, audio);
+}
+
+bool DeliversPcm(const AudioOutput &audio) { return audio.pcm || !audio.described; }

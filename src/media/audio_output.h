@@ -2,6 +2,10 @@
 // the reader decodes it to. A file may hold video, image or script streams,
 // or a second audio stream, besides the one the player is to hear; the
 // first output whose media type is audio is the one.
+//
+// The player takes every byte as PCM in the format the query reported, so
+// a stream hands out nothing it cannot vouch for: an output that is not
+// audio, or audio in float or compressed form, would play as noise.
 #pragma once
 
 #include <stdint.h>
@@ -11,6 +15,7 @@
 struct AudioOutput {
     DWORD number;       // the output GetNextSample names for the audio's samples
     DWORD outputCount;  // outputs the reader lists (1 when it cannot tell)
+    bool described;     // the runtime gave the media type of at least one output
     bool found;         // `number`'s media type is audio
     bool pcm;           // the format below is known and plain PCM
     uint32_t sampleRate;
@@ -24,6 +29,18 @@ struct AudioOutput {
 // then false unless output 0 itself is audio, and pcm false unless its
 // format is PCM.
 void FindAudioOutput(IWMSyncReader *reader, AudioOutput *audio);
+
+// FindAudioOutput, then the format Windows' runtime delivers by default:
+// where the audio output is not PCM, the first PCM format the runtime offers
+// for it; where it has more than 2 channels or more than 16 bits, 16-bit PCM
+// in at most 2 channels at the same rate. A runtime that refuses keeps its
+// own format, and *audio always says what the reader will deliver.
+void ChooseAudioOutput(IWMSyncReader *reader, AudioOutput *audio);
+
+// True when the reader's samples may reach the player as PCM: the audio
+// output delivers PCM, or the runtime describes none of its outputs (a
+// runtime that says nothing delivers its default, 16-bit PCM).
+bool DeliversPcm(const AudioOutput &audio);
 
 // Switches every other output's stream off, so that the runtime neither
 // decodes nor hands out what the player does not hear. False when the

@@ -73,11 +73,14 @@ bool Land(DecodeStream *stream, BYTE **bytes, DWORD *length) {
             if (SeekEarlier(stream, step.seekStart)) return false;
             stream->landing = false;
             return true;
-        case kSeekTargetAgain:
-            // Back to the runtime's own landing, as if no extra seek was made.
+        case kSeekTargetAgain: {
+            // Back to the runtime's own landing, as if no extra seek was made;
+            // a reader that refuses that too leaves this sample to be heard.
             stream->landing = false;
             stream->lastStatus = stream->reader.reader->SetRange(stream->seek.target, 0);
-            return FAILED(stream->lastStatus);
+            bool deliverThisSample = FAILED(stream->lastStatus);
+            return deliverThisSample;
+        }
         case kTakeAsItIs:
         default:
             stream->landing = false;
@@ -145,6 +148,8 @@ uint32_t VIVU_CDECL Read(DecodeStream *stream, const uint8_t **data) {
 // the runtime's sample times allow it.
 int32_t VIVU_CDECL Seek(DecodeStream *stream, int32_t positionMs) {
     if (!stream->reader.reader) return 0;
+    // A position before the start (a player's "back 5 s" pressed at 2 s) is the start.
+    if (positionMs < 0) positionMs = 0;
     QWORD start = static_cast<QWORD>(static_cast<int64_t>(positionMs) * 10000);
     stream->lastStatus = stream->reader.reader->SetRange(start, 0);
     if (FAILED(stream->lastStatus)) return 0;
@@ -166,14 +171,17 @@ void VIVU_CDECL DoNothing(void) {}
 
 const StreamOps kStreamOps = {Read, Seek, DoNothing, DoNothing, Close};
 
-// Finds the audio among the reader's outputs and keeps the runtime to it;
-// where the runtime will not switch the others off, their samples are
-// dropped as they come.
+// Finds the audio among the reader's outputs, in a format the player can
+// take, and keeps the runtime to it; where the runtime will not switch the
+// others off, their samples are dropped as they come. A file with nothing
+// the player can hear gives its reader and file back at once, and every
+// read then returns 0.
 void ChooseAudio(DecodeStream *stream) {
     IWMSyncReader *reader = stream->reader.reader;
-    if (reader) FindAudioOutput(reader, &stream->audio);
+    if (reader) ChooseAudioOutput(reader, &stream->audio);
+    if (!DeliversPcm(stream->audio)) CloseReader(&stream->reader);
     stream->otherOutputs = stream->audio.found && stream->audio.outputCount > 1;
-    if (stream->otherOutputs) SelectOnlyAudio(reader, stream->audio);
+    if (stream->otherOutputs && stream->reader.reader) SelectOnlyAudio(stream->reader.reader, stream->audio);
     PcmLayout layout = LayoutOf(stream->audio);
     stream->firstChunkBytes = WholeFramesWithin(kFirstChunkBytes, layout.blockAlign);
     stream->mostChunkBytes = WholeFramesWithin(kStagingBytes, layout.blockAlign);

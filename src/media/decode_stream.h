@@ -1,15 +1,15 @@
 // A decoding stream: the player pulls decoded PCM from it chunk by chunk.
 //
 // Each decoded sample is copied once into the stream's staging buffer and
-// handed out from there: the first 40,000 bytes in one read, the rest of the
-// sample in the next. A sample larger than the buffer is held and its tail
-// handed out in further reads of up to 128,000 bytes, so no byte is lost.
-// Where a frame is not a divisor of those sizes, each chunk ends at the last
-// whole frame within them: a player that converts chunk by chunk never sees
-// half a frame.
+// handed out from there: a first chunk of at most 40,000 bytes in one read,
+// the rest of the sample in the next. A sample larger than the buffer is
+// held and its tail handed out in further reads of up to 128,000 bytes, so
+// no byte is lost. Every chunk ends at the last whole frame within those
+// sizes (39,996 bytes for 24-bit stereo): a player that converts chunk by
+// chunk never sees half a frame.
 //
-// Only the file's audio output reaches the player, and after a seek the
-// first byte handed out is the frame at the position asked for.
+// Only the file's audio output reaches the player, only as PCM, and after a
+// seek the first byte handed out is the frame at the position asked for.
 #pragma once
 
 #include <stdint.h>

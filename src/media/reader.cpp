@@ -27,38 +27,35 @@ HMODULE LoadRuntime() {
     return LoadLibraryA(path);
 }
 
-// Looked up once; a missing runtime stays missing for the process's life.
-// Two threads opening at once may both look it up (loading a library twice
-// only counts it twice); the first answer published is the one kept, without
-// a lock.
+// Looked up at the first open that finds it, and kept for the process's
+// life. A lookup that fails (no runtime yet, or too little memory to load
+// it) is tried again at the next open. Two threads opening at once may both
+// look it up (loading a library twice only counts it twice); the first
+// answer published is the one kept, without a lock.
 CreateSyncReaderFn RuntimeFactory() {
-    static void *volatile published;  // the factory, or kMissing
-    static char missingMark;
-    void *const kMissing = &missingMark;
+    static void *volatile published;
     void *found = InterlockedCompareExchangePointer(&published, nullptr, nullptr);
-    if (!found) {
-        HMODULE runtime = LoadRuntime();
-        void *factory = runtime ? reinterpret_cast<void *>(GetProcAddress(runtime, "WMCreateSyncReader")) : nullptr;
-        InterlockedCompareExchangePointer(&published, factory ? factory : kMissing, nullptr);
-        found = published;
+    if (found) return reinterpret_cast<CreateSyncReaderFn>(found);
+    HMODULE runtime = LoadRuntime();
+    if (!runtime) return nullptr;
+    void *factory = reinterpret_cast<void *>(GetProcAddress(runtime, "WMCreateSyncReader"));
+    if (!factory) {
+        FreeLibrary(runtime);
+        return nullptr;
     }
-    return found == kMissing ? nullptr : reinterpret_cast<CreateSyncReaderFn>(found);
+    InterlockedCompareExchangePointer(&published, factory, nullptr);
+    return reinterpret_cast<CreateSyncReaderFn>(published);
 }
 
-// False only when the file can be read and is no whole ASF file. A name the
-// file system cannot open (an address the runtime may know how to reach,
-// say) is left to the runtime.
-bool MayBeAsfFile(const WCHAR *name) {
-    HANDLE file = CreateFileW(name, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return true;
+// False only when the file starts as ASF and cannot be a whole ASF file.
+// Anything else may be content the runtime plays (an MP3 named .wma, say)
+// or refuses at once.
+bool MayBeWholeFile(const FileSource &source) {
     uint8_t first[kAsfProbeBytes];
-    DWORD count = 0;
+    DWORD count = ReadFileSourceAt(source, 0, first, sizeof(first));
     LARGE_INTEGER size;
-    bool whole = ReadFile(file, first, sizeof(first), &count, nullptr) && GetFileSizeEx(file, &size) &&
-                 CanStartAsfFile(first, count, static_cast<uint64_t>(size.QuadPart));
-    CloseHandle(file);
-    return whole;
+    if (!StartsAsAsf(first, count)) return true;
+    return GetFileSizeEx(source.file, &size) && CanStartAsfFile(first, count, static_cast<uint64_t>(size.QuadPart));
 }
 
 void ReleaseReader(ReaderHold *hold) {
@@ -75,6 +72,7 @@ bool WideFileName(const char *fileName, WCHAR *wide) {
 
 void OpenReader(const char *fileName, ReaderHold *hold, HRESULT *lastStatus) {
     hold->reader = nullptr;
+    hold->source = NoFileSource();
     hold->comInitialized = false;
     hold->comThread = 0;
 
@@ -84,7 +82,8 @@ void OpenReader(const char *fileName, ReaderHold *hold, HRESULT *lastStatus) {
         return;
     }
 
-    if (!MayBeAsfFile(wideName)) {
+    bool ownFile = OpenFileSource(wideName, &hold->source);
+    if (ownFile && !MayBeWholeFile(hold->source)) {
         *lastStatus = HRESULT_FROM_WIN32(ERROR_BAD_FORMAT);
         return;
     }
@@ -107,14 +106,15 @@ void OpenReader(const char *fileName, ReaderHold *hold, HRESULT *lastStatus) {
     }
     // A file that did not open shows itself later as a stream without samples
     // or a file without attributes. The reader is given back at once: a
-    // reader whose Open failed has nothing to offer, and Wine's runtime may
-    // hang a later Open in the process when such a reader is queried further.
-    *lastStatus = hold->reader->Open(wideName);
+    // reader whose Open failed has nothing to offer.
+    *lastStatus = ownFile ? hold->reader->OpenStream(hold->source.stream) : hold->reader->Open(wideName);
     if (FAILED(*lastStatus)) ReleaseReader(hold);
 }
 
 void CloseReader(ReaderHold *hold) {
     if (hold->reader) ReleaseReader(hold);
+    // After the reader: a runtime reads the file until its Close returns.
+    CloseFileSource(&hold->source);
     // Closed on another thread, the opening thread keeps its count: it is
     // not ours to undo from here, and this thread's count is the player's.
     if (hold->comInitialized && hold->comThread == GetCurrentThreadId()) CoUninitialize();

@@ -11,6 +11,8 @@
 #include <windows.h>
 #include <wmsdkidl.h>
 
+#include "media/file_source.h"
+
 enum { kFileNameUnits = 1024 };
 
 // fileName (ANSI code page) as UTF-16 with its terminator, into wide
@@ -21,22 +23,26 @@ bool WideFileName(const char *fileName, WCHAR *wide);
 // A reader and what its owner must undo when done with it.
 struct ReaderHold {
     IWMSyncReader *reader;  // null when none could be made
+    FileSource source;      // the file the reader reads, where the plug-in could open it
     bool comInitialized;    // CoInitialize succeeded and wants its CoUninitialize
     DWORD comThread;        // the thread it succeeded on: only there may it be undone
 };
 
-// Converts fileName (ANSI code page) to UTF-16, initialises COM on this
-// thread, creates a reader and opens the file. *lastStatus ends holding the
-// status of the last step taken. A name that does not fit 1024 UTF-16 units
-// or does not convert is never opened, nor is a file that cannot be a whole
-// ASF file, and a file that does not open keeps no reader: each leaves
-// hold->reader null.
+// Converts fileName (ANSI code page) to UTF-16, opens the file, initialises
+// COM on this thread, creates a reader and opens it on the file: on the
+// plug-in's own stream over it, or by name where the name is nothing the
+// plug-in can open (the runtime may know how to reach it). *lastStatus ends
+// holding the status of the last step taken. A name that does not fit 1024
+// UTF-16 units or does not convert is never opened, nor is a file that
+// starts as ASF but cannot be a whole ASF file; a file the runtime cannot
+// open keeps no reader. Each leaves hold->reader null; the file itself stays
+// open in hold->source until CloseReader, for its owner to read its header.
 void OpenReader(const char *fileName, ReaderHold *hold, HRESULT *lastStatus);
 
 // Closes the file, releases the reader and leaves hold empty. COM is
 // uninitialised only on the thread that initialised it: a player may close a
 // stream from another thread than the one that opened it, and that thread's
-// apartment is the player's own.
+// apartment is the player's own. Closing twice does nothing more.
 void CloseReader(ReaderHold *hold);
 
 // The interface id of the reader's header view, IWMHeaderInfo.

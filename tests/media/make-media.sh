@@ -56,6 +56,11 @@ python3 -c 'import random,sys; r=random.Random(7); sys.stdout.buffer.write(bytes
 
 ffmpeg -nostdin -loglevel error -y -f lavfi -i "sine=duration=1" -c:a pcm_s16le wave-named.wma
 mkdir -p directory.wma
+# A music video saved under .wma (no sound at all), and an MP3 named .wma.
+ffmpeg -nostdin -loglevel error -y -f lavfi -i "testsrc=size=64x48:rate=5:duration=3" -an -c:v wmv2 -b:v 50k \
+    -f asf video-only.wma
+ffmpeg -nostdin -loglevel error -y -f lavfi -i "sine=frequency=440:duration=3:sample_rate=44100" -ac 2 \
+    -c:a libmp3lame -b:a 128k -f mp3 mp3-named.wma
 
 # Three minutes, for the information query's bench.
 tone long180.wma 180 44100 2 wmav2 128k -metadata title="Three Minutes" -metadata artist="Vivu"

@@ -73,6 +73,7 @@ struct LandingCase {
     int32_t positionMs;
     uint32_t firstSample, firstByte;  // where the audio must start
     int setRanges;                    // the player's one and the extra ones
+    uint32_t rate = 48000;            // 16-bit stereo; samples of 10 ms
 };
 
 void PrintTo(const LandingCase &landing, std::ostream *out) { *out << landing.runtime; }
@@ -80,20 +81,22 @@ void PrintTo(const LandingCase &landing, std::ostream *out) { *out << landing.ru
 class Landing : public StandinFixture, public ::testing::WithParamInterface<LandingCase> {};
 
 // Whether the runtime lands early (by part of a sample or by whole ones) or
-// late, the first byte after Seek(ms) is frame ms * 48 and the file follows
-// from there to its end; a runtime that cannot land earlier is given a few
-// extra seeks, then kept.
+// late, the first byte after Seek(ms) is the frame at ms (rounded down: at
+// 44.1 kHz 1,017 ms is frame 44,849.7) and the file follows from there to its
+// end; a runtime that cannot land earlier is given a few extra seeks, then
+// kept.
 TEST_P(Landing, FirstByteIsTheFrameAtThePosition) {
     const LandingCase &landing = GetParam();
-    int id = DefineFile(kSong, std::vector<uint32_t>(kSamples, kSampleBytes));
-    Standin_SetOutputFormat(id, 1, 48000, 2, 16);
+    const uint32_t sampleBytes = landing.rate / 100 * 4;
+    int id = DefineFile(kSong, std::vector<uint32_t>(kSamples, sampleBytes));
+    Standin_SetOutputFormat(id, 1, landing.rate, 2, 16);
     Standin_SetSeekLanding(landing.shift, landing.floor);
     DecodeStream *stream = Open(kSong);
     const uint8_t *data;
-    ASSERT_EQ(Read(stream, &data), kSampleBytes);
+    ASSERT_EQ(Read(stream, &data), sampleBytes);
     ASSERT_EQ(Seek(stream, landing.positionMs), landing.positionMs);
     std::vector<ExpectedSample> rest;
-    for (uint32_t index = landing.firstSample; index < kSamples; ++index) rest.push_back({index, kSampleBytes});
+    for (uint32_t index = landing.firstSample; index < kSamples; ++index) rest.push_back({index, sampleBytes});
     if (!rest.empty()) rest[0].from = landing.firstByte;
     EXPECT_TRUE(ReadAll(stream, rest, nullptr));
     EXPECT_EQ(Record().setRangeCalls, landing.setRanges);
@@ -107,7 +110,8 @@ INSTANTIATE_TEST_SUITE_P(
                       LandingCase{"early by whole samples", -500000, 0, 1234, 123, 4 * kBytesPerMs, 1},
                       LandingCase{"late", 200000, 0, 1234, 123, 4 * kBytesPerMs, 2},
                       LandingCase{"past the end", 100000, 0, 1995, 199, 5 * kBytesPerMs, 2},
-                      LandingCase{"never before 1.5 s", 0, 15000000, 1234, 150, 0, 4}));
+                      LandingCase{"never before 1.5 s", 0, 15000000, 1234, 150, 0, 4},
+                      LandingCase{"early at 44.1 kHz", -100000, 0, 1017, 101, 308 * 4, 1, 44100}));
 
 // A runtime whose sample times do not fit its samples (10 ms of half as many
 // bytes) is
@@ -166,6 +170,73 @@ TEST_P(OtherOutputs, OnlyTheFirstAudioOutputIsHeard) {
 }
 
 INSTANTIATE_TEST_SUITE_P(SelectionRefusedOrNot, OtherOutputs, ::testing::Bool());
+
+FileInfo QueryFormat(InputModule *module) {
+    FileInfo info = {};
+    module->ops->GetFileInfo(module, kSong, 0, &info);
+    return info;
+}
+
+// Float or compressed audio would play as noise: it becomes a PCM format the
+// runtime offers, or the stream gives nothing at all.
+TEST_F(StreamTest, AudioThatIsNotPcmBecomesPcmOrNothing) {
+    for (uint16_t tag : {3, 0x161}) {  // IEEE float, and a WMA codec's own
+        for (bool offersPcm : {false, true}) {
+            SCOPED_TRACE(::testing::Message() << "format " << tag << (offersPcm ? ", PCM offered" : ""));
+            Standin_Reset();
+            int id = DefineFile(kSong, {1764, 1764});
+            Standin_SetOutputFormat(id, tag, 44100, 2, 32);
+            Standin_OfferOutputFormat(id, 0, tag, 44100, 2, 32);
+            if (offersPcm) Standin_OfferOutputFormat(id, 0, 1, 44100, 2, 16);
+            Standin_AcceptOutputProps(id, 1);
+            FileInfo info = QueryFormat(module_);
+            EXPECT_EQ(info.bitsPerSample, 16);
+            DecodeStream *stream = Open(kSong);
+            if (offersPcm) {
+                EXPECT_TRUE(ReadAll(stream, {{0, 1764}, {1, 1764}}, nullptr));
+                EXPECT_EQ(Record().lastSetFormatTag, 1);
+            } else {
+                const uint8_t *data;
+                EXPECT_EQ(Read(stream, &data), 0u);
+                EXPECT_EQ(Record().getNextSampleCalls, 0);
+            }
+            Close(stream);
+        }
+    }
+}
+
+// Windows' runtime delivers 16-bit stereo unless asked otherwise, and the
+// plug-in asks any runtime for it; a runtime that refuses keeps its format,
+// and the query reports what the stream delivers either way.
+TEST_F(StreamTest, MoreThanStereoOrSixteenBitsIsAskedForAsSixteenBitStereo) {
+    const struct {
+        uint16_t channels, bits;
+    } formats[] = {{6, 16}, {2, 24}};
+    for (const auto &format : formats) {
+        for (bool accepted : {false, true}) {
+            SCOPED_TRACE(::testing::Message() << format.channels << " channels, " << format.bits << " bits"
+                                              << (accepted ? ", accepted" : ""));
+            Standin_Reset();
+            int id = DefineFile(kSong, {500});
+            Standin_SetOutputFormat(id, 0xFFFE, 48000, format.channels, format.bits);
+            Standin_AcceptOutputProps(id, accepted);
+            FileInfo info = QueryFormat(module_);
+            StandinRecord asked = Record();
+            EXPECT_EQ(asked.lastSetFormatTag, 1);
+            EXPECT_EQ(asked.lastSetRate, 48000u);
+            EXPECT_EQ(asked.lastSetChannels, 2);
+            EXPECT_EQ(asked.lastSetBits, 16);
+            EXPECT_EQ(info.sampleRate, 48000);
+            EXPECT_EQ(info.channels, accepted ? 2 : format.channels);
+            EXPECT_EQ(info.bitsPerSample, accepted ? 16 : format.bits);
+            DecodeStream *stream = Open(kSong);
+            EXPECT_EQ(Record().setOutputPropsCalls, 2) << "the stream asks as the query did";
+            const uint8_t *data;
+            EXPECT_GT(Read(stream, &data), 0u);
+            Close(stream);
+        }
+    }
+}
 
 // ---------------------------------------------------------------- closing
 
@@ -308,27 +379,48 @@ TEST_F(RuntimeTest, FileThatDoesNotOpenReadsZeroAndClosesCleanly) {
     EXPECT_EQ(record.closes, 2);
 }
 
-// The file's first bytes decide before the runtime is asked: a real file
-// under a name the stand-in would open is never handed to it unless it can
-// start an ASF file.
-TEST_F(RuntimeTest, RealFileThatCannotBeAsfNeverReachesTheRuntime) {
+// The file's first bytes decide before the runtime is asked: a file that
+// starts as ASF but is shorter than its header never reaches it; other
+// content does (a WAV named .wma may well play), through the plug-in's own
+// stream over the file.
+TEST_F(RuntimeTest, OnlyAFileCutInsideItsHeaderIsKeptFromTheRuntime) {
     const char kHeaderId[] = "\x30\x26\xB2\x75\x8E\x66\xCF\x11\xA6\xD9\x00\xAA\x00\x62\xCE\x6C";
-    std::string asfStart = std::string(kHeaderId, 16) + std::string("\x1E\0\0\0\0\0\0\0", 8);  // 30 bytes
-    std::string wave = ScratchPath("wave.wma"), asf = ScratchPath("asf.wma");
+    std::string whole = std::string(kHeaderId, 16) + std::string("\x1E\0\0\0\0\0\0\0", 8);  // 30 bytes
+    std::string cut = std::string(kHeaderId, 16) + std::string("\x88\x13\0\0\0\0\0\0", 8);  // 5,000 bytes
+    std::string wave = ScratchPath("wave.wma"), asf = ScratchPath("asf.wma"), shortAsf = ScratchPath("cut.wma");
     std::ofstream(wave, std::ios::binary) << "RIFF" << std::string(96, 'w');
-    std::ofstream(asf, std::ios::binary) << asfStart << std::string(76, 'a');
-    DefineFile(wave, {500});
-    DefineFile(asf, {500});
+    std::ofstream(asf, std::ios::binary) << whole << std::string(76, 'a');
+    std::ofstream(shortAsf, std::ios::binary) << cut << std::string(76, 'a');
+    for (const std::string &name : {wave, asf, shortAsf}) DefineFile(name, {500});
 
-    DecodeStream *refused = Open(wave);
     const uint8_t *data;
-    EXPECT_EQ(Read(refused, &data), 0u);
+    EXPECT_EQ(Read(Open(shortAsf), &data), 0u);
     FileInfo info;
-    module_->ops->GetFileInfo(module_, wave.c_str(), 0, &info);
-    EXPECT_EQ(Record().opens, 0);
+    module_->ops->GetFileInfo(module_, shortAsf.c_str(), 0, &info);
+    EXPECT_EQ(Record().streamOpens, 0);
 
+    EXPECT_TRUE(ReadAll(Open(wave), {{0, 500}}, nullptr));
     EXPECT_TRUE(ReadAll(Open(asf), {{0, 500}}, nullptr));
-    EXPECT_EQ(Record().opens, 1);
+    EXPECT_EQ(Record().streamOpens, 2);
+    EXPECT_EQ(Record().opens, 0) << "a file the plug-in can open is never opened by name";
+}
+
+// A runtime may keep a reference to the stream it was given past its own
+// Close: the file is closed with the plug-in's stream all the same, and the
+// runtime's later reads fail rather than reach a closed handle.
+TEST_F(RuntimeTest, TheFileClosesWithTheStreamWhateverTheRuntimeKeeps) {
+    std::string path = ScratchPath("kept.wma");
+    std::ofstream(path, std::ios::binary) << "ID3" << std::string(200, 'k');
+    DefineFile(path, {500, 600});
+    Standin_SetFailures(kKeepStream);
+    DecodeStream *stream = Open(path);
+    const uint8_t *data;
+    ASSERT_EQ(Read(stream, &data), 500u);
+    EXPECT_FALSE(NobodyHasOpen(path)) << "the plug-in reads the file itself";
+    Close(stream);
+    EXPECT_TRUE(NobodyHasOpen(path));
+    EXPECT_TRUE(FAILED(Standin_ReadKeptStream()));
+    Standin_SetFailures(0);
 }
 
 // The name is converted into 1024 UTF-16 units, its terminator included.

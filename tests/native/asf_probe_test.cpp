@@ -1,5 +1,5 @@
-// The first-bytes test that keeps files which cannot be whole ASF files
-// away from the media runtime.
+// The first-bytes test that keeps files which start as ASF but cannot be
+// whole ASF files away from the media runtime.
 #include <gtest/gtest.h>
 
 #include <string.h>
@@ -28,6 +28,8 @@ TEST(AsfProbe, HeadersCutShortOrImpossibleFail) {
     Start start = HeaderOf(5000);
     EXPECT_FALSE(CanStartAsfFile(start.bytes, kAsfProbeBytes, 4999)) << "the file ends inside its header";
     EXPECT_FALSE(CanStartAsfFile(start.bytes, 16, 5000)) << "fewer than 24 bytes could be read";
+    EXPECT_TRUE(StartsAsAsf(start.bytes, 16)) << "yet it starts as ASF";
+    EXPECT_FALSE(StartsAsAsf(start.bytes, 15));
     EXPECT_FALSE(CanStartAsfFile(HeaderOf(29).bytes, kAsfProbeBytes, 5000)) << "smaller than any header";
     EXPECT_FALSE(CanStartAsfFile(HeaderOf(UINT64_MAX).bytes, kAsfProbeBytes, 5000));
 }
@@ -38,9 +40,11 @@ TEST(AsfProbe, OtherFilesFail) {
         Start damaged = start;
         damaged.bytes[at] ^= 0x01;
         EXPECT_FALSE(CanStartAsfFile(damaged.bytes, kAsfProbeBytes, 5000)) << "id byte " << at;
+        EXPECT_FALSE(StartsAsAsf(damaged.bytes, kAsfProbeBytes)) << "id byte " << at;
     }
     const uint8_t wave[kAsfProbeBytes] = {'R', 'I', 'F', 'F', 0, 0, 0, 0, 'W', 'A', 'V', 'E'};
     EXPECT_FALSE(CanStartAsfFile(wave, kAsfProbeBytes, 5000));
+    EXPECT_FALSE(StartsAsAsf(wave, kAsfProbeBytes));
 }
 
 }  // namespace

@@ -30,13 +30,18 @@ void WriteBytes(const std::string &path, const std::string &bytes, size_t count)
     out.write(bytes.data(), static_cast<std::streamsize>(count));
 }
 
-// What a child reports of one file: "bytes N seekable S rate R duration D".
+// What a child reports of one file: "bytes N seekable S rate R channels C
+// duration D free Q S", where Q and S say whether nobody held the file open
+// right after the query and right after the stream.
 struct Outcome {
     bool finished = false;
     uint64_t bytes = 0;
     int seekable = 0;
     int sampleRate = 0;
+    int channels = 0;
     uint32_t durationMs = 0;
+    int freeAfterQuery = 0;
+    int freeAfterStream = 0;
 };
 
 // mode: "--survive" describes and plays the file, "--describe" only describes it.
@@ -54,8 +59,10 @@ Outcome SurviveInChild(const std::string &path, const char *mode = "--survive") 
     std::istringstream report(run.out);
     std::string word;
     Outcome outcome;
-    outcome.finished = run.exitCode == 0 && (report >> word >> outcome.bytes >> word >> outcome.seekable >> word >>
-                                             outcome.sampleRate >> word >> outcome.durationMs);
+    outcome.finished = run.exitCode == 0 &&
+                       (report >> word >> outcome.bytes >> word >> outcome.seekable >> word >> outcome.sampleRate >>
+                        word >> outcome.channels >> word >> outcome.durationMs >> word >> outcome.freeAfterQuery >>
+                        outcome.freeAfterStream);
     return outcome;
 }
 
@@ -94,6 +101,22 @@ TEST_F(DamagedFiles, TruncatedAnywhereInHeaderOrData) {
     }
 }
 
+// Files cut right after their header, or inside their first data packet:
+// the runtime cannot open them, and they are left free to delete.
+TEST_F(DamagedFiles, FilesTheRuntimeCannotOpenAreNotKeptOpen) {
+    uint64_t header = 0;
+    for (int at = 7; at >= 0; --at) header = header << 8 | static_cast<uint8_t>(original[16 + at]);
+    ASSERT_LT(header + 150, original.size());
+    for (uint64_t cut : {header, header + 150}) {
+        SCOPED_TRACE(cut);
+        std::string path = ScratchPath("cut-" + std::to_string(cut) + ".wma");
+        WriteBytes(path, original, static_cast<size_t>(cut));
+        Outcome outcome = Run(path);
+        EXPECT_EQ(outcome.freeAfterQuery, 1);
+        EXPECT_EQ(outcome.freeAfterStream, 1);
+    }
+}
+
 TEST_F(DamagedFiles, FlippedBytesInTheHeader) {
     for (size_t at = 0; at < 5000 && at < original.size(); at += 199) {
         SCOPED_TRACE(at);
@@ -125,6 +148,16 @@ TEST_F(DamagedFiles, HostileHeaders) {
     }
 }
 
+// A music video saved as .wma gives no sound rather than its pictures as
+// noise; an MP3 named .wma plays, and shows its length.
+TEST_F(DamagedFiles, ContentThatIsNotWmaPlaysOnlyAsSound) {
+    EXPECT_EQ(Survive(MediaPath("video-only.wma")), 0u);
+    Outcome mp3 = Run(MediaPath("mp3-named.wma"));
+    EXPECT_NEAR(mp3.durationMs, 3030, 100);
+    double seconds = static_cast<double>(mp3.bytes) / (mp3.sampleRate * mp3.channels * 2);
+    EXPECT_NEAR(seconds, 3.03, 0.1);
+}
+
 TEST_F(DamagedFiles, ThingsThatAreNotWmaFiles) {
     for (const char *name : {"empty.wma", "random.wma", "wave-named.wma", "directory.wma", "no-such-file.wma"}) {
         SCOPED_TRACE(name);
@@ -145,10 +178,13 @@ int main(int argc, char **argv) {
     if (argc == 3 && (std::string(argv[1]) == "--survive" || std::string(argv[1]) == "--describe")) {
         InputModule *module = Velmor_GetInputModule2(GetModuleHandleA(nullptr), nullptr);
         FileInfo info = Describe(module, argv[2]);
+        int freeAfterQuery = NobodyHasOpen(argv[2]);
         uint64_t bytes = std::string(argv[1]) == "--survive" ? DecodeFile(module, argv[2]).bytes : 0;
+        int freeAfterStream = NobodyHasOpen(argv[2]);
         module->ops->Release(module);
-        printf("bytes %llu seekable %d rate %d duration %u\n", static_cast<unsigned long long>(bytes), info.seekable,
-               info.sampleRate, info.durationMs);
+        printf("bytes %llu seekable %d rate %d channels %d duration %u free %d %d\n",
+               static_cast<unsigned long long>(bytes), info.seekable, info.sampleRate, info.channels, info.durationMs,
+               freeAfterQuery, freeAfterStream);
         return 0;
     }
     ::testing::InitGoogleTest(&argc, argv);

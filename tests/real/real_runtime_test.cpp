@@ -1,5 +1,6 @@
 // The plug-in on real WMA files, decoded by Wine's own media runtime: a seek
-// past the end, bad files, the file let go, independent streams. (Each
+// past the end, bad files, the file let go or renamed while it plays,
+// independent streams. (Each
 // format's report and whole length are the codec matrix's; where a seek
 // lands, the seek test's.) Wine's decoder may differ slightly in the first
 // frames from run to run, so lengths are compared within 2%.
@@ -69,13 +70,31 @@ TEST_F(RealRuntime, FileIsFreeRightAfterCloseAndAfterTheQuery) {
     const uint8_t *data;
     EXPECT_GT(ops->Read(stream, &data), 0u);
     ops->Close(stream);
+    EXPECT_TRUE(NobodyHasOpen(played));
     EXPECT_TRUE(DeleteFileA(played.c_str())) << "error " << GetLastError();
 
     std::string described = CopyOf("stereo44.wma");
     Query(described);
     EXPECT_EQ(module->reader, nullptr);
     EXPECT_EQ(module->headerInfo, nullptr);
+    EXPECT_TRUE(NobodyHasOpen(described));
     EXPECT_TRUE(DeleteFileA(described.c_str())) << "error " << GetLastError();
+}
+
+// As in any player, a playing file can be renamed and then deleted, and it
+// plays on to its end.
+TEST_F(RealRuntime, APlayingFileCanBeRenamedAndDeletedAndPlaysOn) {
+    std::string path = CopyOf("stereo44.wma"), renamed = path + ".moved";
+    DeleteFileA(renamed.c_str());
+    DecodeStream *stream = module->ops->OpenStream(module, path.c_str(), 0);
+    const uint8_t *data;
+    uint64_t first = OpsOf(stream)->Read(stream, &data);
+    EXPECT_GT(first, 0u);
+    EXPECT_TRUE(MoveFileA(path.c_str(), renamed.c_str())) << "error " << GetLastError();
+    EXPECT_TRUE(DeleteFileA(renamed.c_str())) << "error " << GetLastError();
+    ExpectNear(first + ReadToEnd(stream).bytes, 5.0 * 44100 * 4);
+    OpsOf(stream)->Close(stream);
+    EXPECT_EQ(GetFileAttributesA(renamed.c_str()), INVALID_FILE_ATTRIBUTES) << "the file is gone";
 }
 
 TEST_F(RealRuntime, StreamsAreIndependentOfEachOtherAndOfTheModule) {

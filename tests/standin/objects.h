@@ -24,9 +24,17 @@ INSSBuffer *NewSampleBuffer(uint32_t index, uint32_t size);
 // counted in propsAlive until released.
 IWMOutputMediaProps *NewOutputProps(const OutputFormat &format);
 
+// The format a media type describes (audio is left as it was); false when
+// it holds no WAVEFORMATEX.
+bool FormatOfType(const WM_MEDIA_TYPE *type, OutputFormat *format);
+
+// Takes the reference a kKeepStream reader keeps past its Close.
+void KeepStream(IStream *stream);
+
 // Error codes of the runtime the stand-in gives.
 enum : HRESULT {
     kNoMoreSamples = static_cast<HRESULT>(0xC00D0BCF),   // NS_E_NO_MORE_SAMPLES
     kFileNotFound = static_cast<HRESULT>(0xC00D001A),    // NS_E_FILE_NOT_FOUND
     kInvalidRequest = static_cast<HRESULT>(0xC00D002B),  // NS_E_INVALID_REQUEST
+    kInvalidOutputFormat = static_cast<HRESULT>(0xC00D0BC2),  // NS_E_INVALID_OUTPUT_FORMAT
 };

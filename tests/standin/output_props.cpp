@@ -83,7 +83,10 @@ class OutputProps final : public IWMOutputMediaProps {
         type->pbFormat = format_.block == kBlockMissing ? nullptr : reinterpret_cast<BYTE *>(type + 1);
         return S_OK;
     }
-    HRESULT STDMETHODCALLTYPE SetMediaType(WM_MEDIA_TYPE *) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE SetMediaType(WM_MEDIA_TYPE *type) override {
+        if (!type) return E_POINTER;
+        return FormatOfType(type, &format_) ? S_OK : E_INVALIDARG;
+    }
     HRESULT STDMETHODCALLTYPE GetStreamGroupName(WCHAR *, WORD *) override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE GetConnectionName(WCHAR *, WORD *) override { return E_NOTIMPL; }
 
@@ -95,3 +98,14 @@ class OutputProps final : public IWMOutputMediaProps {
 }  // namespace
 
 IWMOutputMediaProps *NewOutputProps(const OutputFormat &format) { return new OutputProps(format); }
+
+bool FormatOfType(const WM_MEDIA_TYPE *type, OutputFormat *format) {
+    if (type->formattype != kWaveFormatExType || !type->pbFormat || type->cbFormat < sizeof(WAVEFORMATEX)) return false;
+    const WAVEFORMATEX *wave = reinterpret_cast<const WAVEFORMATEX *>(type->pbFormat);
+    format->formatTag = wave->wFormatTag;
+    format->sampleRate = wave->nSamplesPerSec;
+    format->channels = wave->nChannels;
+    format->bitsPerSample = wave->wBitsPerSample;
+    format->block = kBlockAsDescribed;
+    return true;
+}

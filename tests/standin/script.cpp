@@ -1,11 +1,14 @@
 #include "script.h"
 
+#include "objects.h"
+
 #include <string.h>
 
 namespace {
 
 struct Script {
     std::vector<ScriptedFile> files;
+    IStream *keptStream = nullptr;
     uint32_t failures = 0;
     int failBufferOf = -1;
     SeekLanding landing = {0, 0};
@@ -49,6 +52,21 @@ bool BufferFails(uint32_t sampleIndex) {
 const ScriptedFile *FindFile(const wchar_t *name) {
     for (const ScriptedFile &file : TheScript().files)
         if (file.name == name) return &file;
+    return nullptr;
+}
+
+const ScriptedFile *FindFileHolding(const std::vector<uint8_t> &bytes) {
+    for (const ScriptedFile &file : TheScript().files) {
+        HANDLE disk = CreateFileW(file.name.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                  nullptr, OPEN_EXISTING, 0, nullptr);
+        if (disk == INVALID_HANDLE_VALUE) continue;
+        std::vector<uint8_t> held(bytes.size() + 1);
+        DWORD read = 0;
+        bool same = ReadFile(disk, held.data(), static_cast<DWORD>(held.size()), &read, nullptr) &&
+                    read == bytes.size() && memcmp(held.data(), bytes.data(), read) == 0;
+        CloseHandle(disk);
+        if (same) return &file;
+    }
     return nullptr;
 }
 
@@ -118,6 +136,37 @@ STANDIN_API void Standin_SetOutput(int id, uint32_t output, int audio, uint16_t 
         file->outputs.push_back(OutputFormat{true, 1, 44100, 2, 16, kBlockAsDescribed});
     file->outputs[output] = OutputFormat{audio != 0, formatTag, sampleRate, channels, bitsPerSample,
                                          file->outputs[output].block};
+}
+
+STANDIN_API void Standin_OfferOutputFormat(int id, uint32_t output, uint16_t formatTag, uint32_t sampleRate,
+                                           uint16_t channels, uint16_t bitsPerSample) {
+    ScriptedFile *file = File(id);
+    if (!file) return;
+    if (file->offered.size() <= output) file->offered.resize(output + 1);
+    file->offered[output].push_back(
+        OutputFormat{true, formatTag, sampleRate, channels, bitsPerSample, kBlockAsDescribed});
+}
+
+STANDIN_API void Standin_AcceptOutputProps(int id, int accept) {
+    if (ScriptedFile *file = File(id)) file->acceptsProps = accept != 0;
+}
+
+void KeepStream(IStream *stream) {
+    if (TheScript().keptStream) TheScript().keptStream->Release();
+    TheScript().keptStream = stream;
+}
+
+STANDIN_API long Standin_ReadKeptStream(void) {
+    IStream *stream = TheScript().keptStream;
+    if (!stream) return S_FALSE;
+    TheScript().keptStream = nullptr;
+    LARGE_INTEGER start = {};
+    HRESULT status = stream->Seek(start, STREAM_SEEK_SET, nullptr);
+    uint8_t byte;
+    ULONG read = 0;
+    if (SUCCEEDED(status)) status = stream->Read(&byte, 1, &read);
+    stream->Release();
+    return status;
 }
 
 STANDIN_API void Standin_SetSeekLanding(int64_t shift, uint64_t floor) { TheScript().landing = SeekLanding{shift, floor}; }

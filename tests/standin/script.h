@@ -33,6 +33,8 @@ struct ScriptedFile {
     std::vector<uint32_t> sampleOutputs;  // the output of each sample
     std::vector<ScriptedAttribute> attributes;
     std::vector<OutputFormat> outputs;  // output n carries stream n + 1
+    std::vector<std::vector<OutputFormat>> offered;  // by output: what GetOutputFormat offers
+    bool acceptsProps = false;
 };
 
 // Where SetRange lands (see Standin_SetSeekLanding).
@@ -53,3 +55,7 @@ bool BufferFails(uint32_t sampleIndex);
 
 // The scripted file with exactly this name, or null.
 const ScriptedFile *FindFile(const wchar_t *name);
+
+// The first scripted file whose name is a file on disk holding exactly these
+// bytes, or null.
+const ScriptedFile *FindFileHolding(const std::vector<uint8_t> &bytes);

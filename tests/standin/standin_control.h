@@ -68,6 +68,14 @@ STANDIN_API void Standin_SetFormatBlock(int id, int block);
 STANDIN_API void Standin_SetOutput(int id, uint32_t output, int audio, uint16_t formatTag, uint32_t sampleRate,
                                    uint16_t channels, uint16_t bitsPerSample);
 
+// Formats GetOutputFormat offers for output `output` of file `id`, in the
+// order added (none until this is called).
+STANDIN_API void Standin_OfferOutputFormat(int id, uint32_t output, uint16_t formatTag, uint32_t sampleRate,
+                                           uint16_t channels, uint16_t bitsPerSample);
+// Whether SetOutputProps takes a plain PCM format for file `id`'s outputs
+// (from then on the output reports it); refused until this is called.
+STANDIN_API void Standin_AcceptOutputProps(int id, int accept);
+
 // Where SetRange lands, for every reader: on the first sample whose start
 // is at or after start + shift (100-ns units, may be negative), and never
 // before `floor`. (0, 0), the default, lands on the first sample at or
@@ -90,10 +98,22 @@ enum StandinFailure {
     // between the two calls.
     kGrowBetweenCalls = 1 << 8,
     kFailSetStreamsSelected = 1 << 9,
+    // Not a failure: a reader opened with OpenStream keeps a reference to
+    // the stream after its Close, as a runtime may; see Standin_ReadKeptStream.
+    kKeepStream = 1 << 10,
 };
 STANDIN_API void Standin_SetFailures(uint32_t failures);
 // Makes GetBufferAndLength fail for the sample with this index only (-1: none).
 STANDIN_API void Standin_FailBufferOf(int sampleIndex);
+
+// OpenStream reads the whole stream (Stat, Seek, Read) and opens the
+// scripted file whose name is a file on disk holding those bytes; its name
+// is then the one recorded. The reader holds the stream until its Close.
+//
+// Reads one byte at offset 0 through the stream the last kKeepStream reader
+// kept, then gives that reference back; the status of the read, or S_FALSE
+// when no stream was kept.
+STANDIN_API long Standin_ReadKeptStream(void);  // an HRESULT
 
 // Samples are 10 ms = 100,000 units apart, sample i starting at i * 100,000
 // and lasting 100,000 units. SetRange moves the next sample as
@@ -128,6 +148,10 @@ struct StandinRecord {
     int propsAlive;               // output properties handed out and not yet released
     int attributeByIndexCalls;    // GetAttributeByIndex calls, size queries included
     int lastIndexStreamArg;       // stream number passed in to GetAttributeByIndex
+    int streamOpens;              // IWMSyncReader::OpenStream calls (not counted in opens)
+    int setOutputPropsCalls;
+    uint32_t lastSetRate;         // the format of the latest SetOutputProps
+    uint16_t lastSetFormatTag, lastSetChannels, lastSetBits;
 };
 STANDIN_API void Standin_GetRecord(StandinRecord *record);
 inline StandinRecord Standin_Record(void) {

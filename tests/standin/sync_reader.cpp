@@ -20,7 +20,10 @@ class SyncReader final : public SyncReaderStubs, public IWMHeaderInfo {
         ++Record().readersCreated;
         ++Record().readersAlive;
     }
-    ~SyncReader() { --Record().readersAlive; }
+    ~SyncReader() {
+        if (stream_) stream_->Release();
+        --Record().readersAlive;
+    }
 
     // IUnknown, shared by both interfaces.
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID id, void **object) override {
@@ -54,10 +57,27 @@ class SyncReader final : public SyncReaderStubs, public IWMHeaderInfo {
         if (Failing(kFailOpen)) return E_FAIL;
         const ScriptedFile *file = FindFile(name);
         if (!file) return kFileNotFound;
-        file_ = *file;  // a copy: Standin_Reset may forget the script meanwhile
-        open_ = true;
-        nextSample_ = 0;
-        selected_.assign(file_.outputs.size(), true);
+        OpenScripted(file);
+        return S_OK;
+    }
+
+    HRESULT STDMETHODCALLTYPE OpenStream(IStream *stream) override {
+        ++Record().streamOpens;
+        if (!stream) return E_INVALIDARG;
+        std::vector<uint8_t> bytes;
+        HRESULT status = ReadWholeStream(stream, &bytes);
+        if (FAILED(status)) return status;
+        const ScriptedFile *file = FindFileHolding(bytes);
+        if (file) {
+            wcsncpy(Record().lastOpenName, file->name.c_str(), 2047);
+            Record().lastOpenName[2047] = 0;
+        }
+        if (Failing(kFailOpen)) return E_FAIL;
+        if (!file) return kFileNotFound;
+        OpenScripted(file);
+        stream->AddRef();
+        stream_ = stream;
+        keepStream_ = Failing(kKeepStream);
         return S_OK;
     }
 
@@ -66,6 +86,9 @@ class SyncReader final : public SyncReaderStubs, public IWMHeaderInfo {
         if (!open_) return kInvalidRequest;
         open_ = false;
         file_ = ScriptedFile();
+        if (stream_ && keepStream_) KeepStream(stream_);
+        else if (stream_) stream_->Release();
+        stream_ = nullptr;
         return S_OK;
     }
 
@@ -129,6 +152,44 @@ class SyncReader final : public SyncReaderStubs, public IWMHeaderInfo {
         for (WORD at = 0; at < count; ++at)
             if (streams[at] == 0 || streams[at] > file_.outputs.size()) return kInvalidRequest;
         for (WORD at = 0; at < count; ++at) selected_[streams[at] - 1] = selections[at] != WMT_OFF;
+        return S_OK;
+    }
+
+    HRESULT STDMETHODCALLTYPE GetOutputFormatCount(DWORD output, DWORD *count) override {
+        if (!count) return E_POINTER;
+        if (!open_) return kInvalidRequest;
+        if (output >= file_.outputs.size()) return E_INVALIDARG;
+        *count = output < file_.offered.size() ? static_cast<DWORD>(file_.offered[output].size()) : 0;
+        return S_OK;
+    }
+
+    HRESULT STDMETHODCALLTYPE GetOutputFormat(DWORD output, DWORD index, IWMOutputMediaProps **props) override {
+        if (!props) return E_POINTER;
+        if (!open_) return kInvalidRequest;
+        if (output >= file_.offered.size() || index >= file_.offered[output].size()) return E_INVALIDARG;
+        *props = NewOutputProps(file_.offered[output][index]);
+        return S_OK;
+    }
+
+    // Takes plain PCM where the script says so; the output reports it from then on.
+    HRESULT STDMETHODCALLTYPE SetOutputProps(DWORD output, IWMOutputMediaProps *props) override {
+        StandinRecord &record = Record();
+        ++record.setOutputPropsCalls;
+        if (!open_) return kInvalidRequest;
+        if (!props || output >= file_.outputs.size()) return E_INVALIDARG;
+        DWORD size = 0;
+        if (FAILED(props->GetMediaType(nullptr, &size))) return E_INVALIDARG;
+        std::vector<uint8_t> bytes(size);
+        WM_MEDIA_TYPE *type = reinterpret_cast<WM_MEDIA_TYPE *>(bytes.data());
+        OutputFormat format = file_.outputs[output];
+        if (size < sizeof(WM_MEDIA_TYPE) || FAILED(props->GetMediaType(type, &size)) || !FormatOfType(type, &format))
+            return E_INVALIDARG;
+        record.lastSetFormatTag = format.formatTag;
+        record.lastSetRate = format.sampleRate;
+        record.lastSetChannels = format.channels;
+        record.lastSetBits = format.bitsPerSample;
+        if (!file_.acceptsProps || format.formatTag != WAVE_FORMAT_PCM) return kInvalidOutputFormat;
+        file_.outputs[output] = format;
         return S_OK;
     }
 
@@ -207,11 +268,35 @@ class SyncReader final : public SyncReaderStubs, public IWMHeaderInfo {
   private:
     bool Selected(uint32_t output) const { return output >= selected_.size() || selected_[output]; }
 
+    void OpenScripted(const ScriptedFile *file) {
+        file_ = *file;  // a copy: Standin_Reset may forget the script meanwhile
+        open_ = true;
+        nextSample_ = 0;
+        selected_.assign(file_.outputs.size(), true);
+    }
+
+    static HRESULT ReadWholeStream(IStream *stream, std::vector<uint8_t> *bytes) {
+        STATSTG stat;
+        HRESULT status = stream->Stat(&stat, STATFLAG_NONAME);
+        if (FAILED(status)) return status;
+        if (stat.cbSize.QuadPart > (64u << 20)) return E_OUTOFMEMORY;
+        bytes->resize(static_cast<size_t>(stat.cbSize.QuadPart));
+        LARGE_INTEGER start = {};
+        ULONG read = 0;
+        if (FAILED(status = stream->Seek(start, STREAM_SEEK_SET, nullptr))) return status;
+        if (!bytes->empty() && FAILED(status = stream->Read(bytes->data(), static_cast<ULONG>(bytes->size()), &read)))
+            return status;
+        bytes->resize(read);
+        return S_OK;
+    }
+
     ULONG references_ = 1;
     bool open_ = false;
     ScriptedFile file_;
     size_t nextSample_ = 0;
     std::vector<bool> selected_;  // by output
+    IStream *stream_ = nullptr;   // the stream OpenStream opened on
+    bool keepStream_ = false;
 };
 
 }  // namespace

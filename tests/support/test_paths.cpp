@@ -36,3 +36,10 @@ std::string ReadWholeFile(const std::string &path) {
     fclose(file);
     return bytes;
 }
+
+bool NobodyHasOpen(const std::string &path) {
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    CloseHandle(file);
+    return true;
+}

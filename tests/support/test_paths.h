@@ -1,5 +1,5 @@
 // Where the test programs find their media and the plug-in, as Wine paths,
-// and the one reader of whole files.
+// the one reader of whole files, and whether anyone holds a file open.
 #pragma once
 
 #include <string>
@@ -16,3 +16,7 @@ std::string ReadWholeFile(const std::string &path);
 
 // A fresh scratch directory for this test program (created when missing).
 std::string ScratchPath(const std::string &name);
+
+// True when nobody holds the file open, a runtime included: it opens for
+// writing with no sharing at all.
+bool NobodyHasOpen(const std::string &path);

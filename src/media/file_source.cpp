@@ -1,0 +1,159 @@
+#include "media/file_source.h"
+
+#include <new>
+
+namespace {
+
+const GUID kUnknownId = {0x00000000, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
+const GUID kSequentialStreamId = {0x0C733A30, 0x2A1C, 0x11CE, {0xAD, 0xE5, 0x00, 0xAA, 0x00, 0x44, 0x77, 0x3D}};
+const GUID kStreamId = {0x0000000C, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
+
+// What the stream's calls answer once its owner has closed the file.
+const HRESULT kFileClosed = HRESULT_FROM_WIN32(ERROR_INVALID_HANDLE);
+
+// Every read names its offset, so no call depends on the handle's own
+// position and the stream's position is its own.
+DWORD ReadAt(HANDLE file, uint64_t offset, void *buffer, DWORD size) {
+    OVERLAPPED at = {};
+    at.Offset = static_cast<DWORD>(offset);
+    at.OffsetHigh = static_cast<DWORD>(offset >> 32);
+    DWORD got = 0;
+    return ReadFile(file, buffer, size, &got, &at) ? got : 0;
+}
+
+// A read-only IStream over the handle. The runtime may call it from a thread
+// of its own, and a runtime that keeps a reference may call it after the
+// owner closed the file: the lock keeps the handle from closing under a read.
+class FileStream final : public IStream {
+  public:
+    explicit FileStream(HANDLE file) : file_(file) { InitializeCriticalSection(&lock_); }
+
+    void CloseFile() {
+        EnterCriticalSection(&lock_);
+        if (file_ != INVALID_HANDLE_VALUE) CloseHandle(file_);
+        file_ = INVALID_HANDLE_VALUE;
+        LeaveCriticalSection(&lock_);
+    }
+
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID id, void **object) override {
+        if (!object) return E_POINTER;
+        *object = nullptr;
+        if (id != kUnknownId && id != kSequentialStreamId && id != kStreamId) return E_NOINTERFACE;
+        *object = static_cast<IStream *>(this);
+        AddRef();
+        return S_OK;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return InterlockedIncrement(&references_); }
+    ULONG STDMETHODCALLTYPE Release() override {
+        LONG left = InterlockedDecrement(&references_);
+        if (left == 0) delete this;
+        return left;
+    }
+
+    HRESULT STDMETHODCALLTYPE Read(void *buffer, ULONG size, ULONG *read) override {
+        if (read) *read = 0;
+        if (!buffer && size) return STG_E_INVALIDPOINTER;
+        EnterCriticalSection(&lock_);
+        HRESULT status = kFileClosed;
+        if (file_ != INVALID_HANDLE_VALUE) {
+            ULONG got = ReadAt(file_, position_, buffer, size);
+            position_ += got;
+            if (read) *read = got;
+            status = got == size ? S_OK : S_FALSE;
+        }
+        LeaveCriticalSection(&lock_);
+        return status;
+    }
+
+    HRESULT STDMETHODCALLTYPE Seek(LARGE_INTEGER move, DWORD origin, ULARGE_INTEGER *newPosition) override {
+        EnterCriticalSection(&lock_);
+        HRESULT status = MovePosition(move, origin);
+        if (SUCCEEDED(status) && newPosition) newPosition->QuadPart = position_;
+        LeaveCriticalSection(&lock_);
+        return status;
+    }
+
+    // Names are never given: STATFLAG_NONAME is what runtimes ask for.
+    HRESULT STDMETHODCALLTYPE Stat(STATSTG *stat, DWORD) override {
+        if (!stat) return STG_E_INVALIDPOINTER;
+        ZeroMemory(stat, sizeof(*stat));
+        EnterCriticalSection(&lock_);
+        LARGE_INTEGER size;
+        HRESULT status = kFileClosed;
+        if (file_ != INVALID_HANDLE_VALUE)
+            status = GetFileSizeEx(file_, &size) ? S_OK : HRESULT_FROM_WIN32(GetLastError());
+        LeaveCriticalSection(&lock_);
+        if (FAILED(status)) return status;
+        stat->type = STGTY_STREAM;
+        stat->cbSize.QuadPart = static_cast<ULONGLONG>(size.QuadPart);
+        stat->grfMode = STGM_READ | STGM_SHARE_DENY_WRITE;
+        return S_OK;
+    }
+
+    // A reader needs nothing else of a stream.
+    HRESULT STDMETHODCALLTYPE Write(const void *, ULONG, ULONG *) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE SetSize(ULARGE_INTEGER) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE CopyTo(IStream *, ULARGE_INTEGER, ULARGE_INTEGER *, ULARGE_INTEGER *) override {
+        return E_NOTIMPL;
+    }
+    HRESULT STDMETHODCALLTYPE Commit(DWORD) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE Revert() override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE LockRegion(ULARGE_INTEGER, ULARGE_INTEGER, DWORD) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE UnlockRegion(ULARGE_INTEGER, ULARGE_INTEGER, DWORD) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE Clone(IStream **) override { return E_NOTIMPL; }
+
+  private:
+    HRESULT MovePosition(LARGE_INTEGER move, DWORD origin) {
+        if (file_ == INVALID_HANDLE_VALUE) return kFileClosed;
+        LARGE_INTEGER base = {};
+        if (origin == STREAM_SEEK_CUR)
+            base.QuadPart = static_cast<LONGLONG>(position_);
+        else if (origin == STREAM_SEEK_END && !GetFileSizeEx(file_, &base))
+            return HRESULT_FROM_WIN32(GetLastError());
+        else if (origin != STREAM_SEEK_SET && origin != STREAM_SEEK_END)
+            return STG_E_INVALIDFUNCTION;
+        if (move.QuadPart < 0 && -move.QuadPart > base.QuadPart) return STG_E_INVALIDFUNCTION;  // before the start
+        position_ = static_cast<ULONGLONG>(base.QuadPart + move.QuadPart);
+        return S_OK;
+    }
+
+    ~FileStream() {
+        CloseFile();
+        DeleteCriticalSection(&lock_);
+    }
+
+    LONG references_ = 1;
+    CRITICAL_SECTION lock_;
+    HANDLE file_;
+    ULONGLONG position_ = 0;
+};
+
+}  // namespace
+
+FileSource NoFileSource() { return FileSource{INVALID_HANDLE_VALUE, nullptr}; }
+
+bool OpenFileSource(const WCHAR *name, FileSource *source) {
+    *source = NoFileSource();
+    HANDLE file = CreateFileW(name, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    FileStream *stream = new (std::nothrow) FileStream(file);
+    if (!stream) {
+        CloseHandle(file);
+        return false;
+    }
+    *source = FileSource{file, stream};
+    return true;
+}
+
+DWORD ReadFileSourceAt(const FileSource &source, uint64_t offset, void *buffer, DWORD size) {
+    return source.file == INVALID_HANDLE_VALUE ? 0 : ReadAt(source.file, offset, buffer, size);
+}
+
+void CloseFileSource(FileSource *source) {
+    if (!source->stream) return;
+    FileStream *stream = static_cast<FileStream *>(source->stream);
+    stream->CloseFile();
+    stream->Release();
+    *source = NoFileSource();
+}

@@ -1,0 +1,35 @@
+// The file a reader decodes, opened by the plug-in itself.
+//
+// The runtime is handed an IStream over the plug-in's own handle rather than
+// the file's name: a runtime that opens a file by name may keep it open after
+// its Open fails, and the user's file would stay locked until the player
+// exits. The handle reads and lets others read, rename and delete, so a
+// playing file can be moved or deleted as people expect of a player, but
+// nobody can write it under the decoder. It is closed when its owner is
+// done, whatever references the runtime still holds to the stream; the
+// stream's calls fail from then on.
+#pragma once
+
+#include <stdint.h>
+#include <windows.h>
+#include <objidl.h>
+
+struct FileSource {
+    HANDLE file;      // INVALID_HANDLE_VALUE when there is no file
+    IStream *stream;  // over `file`: the plug-in's own reference, or null
+};
+
+// A source with no file.
+FileSource NoFileSource();
+
+// Opens the file by its UTF-16 name. False, with no file, when the name is
+// nothing the plug-in can open as a file (an address only the runtime can
+// reach, a file that does not exist) or the stream cannot be made.
+bool OpenFileSource(const WCHAR *name, FileSource *source);
+
+// Reads up to `size` bytes at `offset`; gives the count read.
+DWORD ReadFileSourceAt(const FileSource &source, uint64_t offset, void *buffer, DWORD size);
+
+// Closes the file and gives back the plug-in's reference to the stream; the
+// source is left with no file. A source with no file is left alone.
+void CloseFileSource(FileSource *source);
