@@ -2,6 +2,7 @@
 // it still loads, its streams read nothing and close cleanly, information
 // queries still give the fixed format, and a wmvcore.dll lying beside the
 // player or in its working directory is never loaded in the runtime's place.
+// A runtime that turns up later is found at the next open.
 #include <gtest/gtest.h>
 #include <string.h>
 #include <windows.h>
@@ -60,6 +61,35 @@ TEST_F(NoRuntime, FileInfoStillGivesTheFixedFields) {
     EXPECT_EQ(info.fileSize, 0xABABABABu);
     EXPECT_EQ(info.durationMs, 0xABABABABu);
     EXPECT_EQ(info.bitrate, 0xABABABABu);
+}
+
+// Last, as it loads a runtime into the process: the stand-in, which the
+// player's process might have loaded itself. The failed lookups before it
+// are not kept.
+TEST(LaterRuntime, IsFoundAtTheNextOpen) {
+    ASSERT_NE(PluginLibrary(), nullptr);
+    InputModule *module = NewPluginModule(nullptr);
+    const ModuleOps *ops = *reinterpret_cast<const ModuleOps *const *>(module);
+    auto readOnce = [&] {
+        DecodeStream *stream = ops->OpenStream(module, "C:\\music\\song.wma", 0);
+        const StreamOps *streamOps = *reinterpret_cast<const StreamOps *const *>(stream);
+        const uint8_t *data = nullptr;
+        uint32_t count = streamOps->Read(stream, &data);
+        streamOps->Close(stream);
+        return count;
+    };
+    EXPECT_EQ(readOnce(), 0u);
+
+    char standin[MAX_PATH];
+    GetCurrentDirectoryA(sizeof(standin), standin);
+    HMODULE runtime = LoadLibraryA((std::string(standin) + "\\wmvcore.dll").c_str());
+    ASSERT_NE(runtime, nullptr);
+    auto define = reinterpret_cast<int (*)(const wchar_t *)>(reinterpret_cast<void *>(GetProcAddress(runtime, "Standin_DefineFile")));
+    auto addSample = reinterpret_cast<void (*)(int, uint32_t)>(reinterpret_cast<void *>(GetProcAddress(runtime, "Standin_AddSample")));
+    ASSERT_TRUE(define && addSample);
+    addSample(define(L"C:\\music\\song.wma"), 500);
+    EXPECT_EQ(readOnce(), 500u);
+    ops->Release(module);
 }
 
 }  // namespace
