@@ -1,13 +1,15 @@
 // Damaged and foreign files under the real runtime: no crash, no hang, the
-// stream reads to 0 and the query returns 1. Every variant is derived from
-// a real file at test time, each under its own name.
+// stream reads to 0 (or plays what the runtime can play) and the query
+// returns 1, and nothing is left holding the file. Every variant is derived
+// from a real file at test time, each under its own name.
 //
-// Each file is tried in a child process of its own ("--survive FILE"): Wine's
-// reader keeps the handle and the parser of every file whose Open failed,
-// and after a few such failures a later Open in that process never returns.
-// That is the runtime's, not the plug-in's (the stand-in tests prove the
-// plug-in closes and releases every reader it made), and one file a process
-// keeps each case independent and bounded in time.
+// Each file is tried in a child process of its own ("--survive FILE"): now
+// and then Wine's GStreamer reader never returns from a damaged file, more
+// often on a loaded machine, and a process a file keeps each case
+// independent and bounded in time. (Wine's reader also
+// forgets the handle of a file it opened by name when its Open fails, which
+// kept such files locked; the plug-in hands it a stream over its own handle
+// instead, and each child reports whether the file was let go.)
 #include <gtest/gtest.h>
 #include <windows.h>
 
