@@ -44,3 +44,35 @@ bool Verdict(double ratio, double target, bool atMost) {
     printf("ratio %.3f  target %s %.2f  %s\n", ratio, atMost ? "<=" : ">=", target, met ? "PASS" : "MISS");
     return met;
 }
+
+RatioInterval BootstrapMedian(const std::vector<double> &ratios) {
+    const int kResamples = 2000;
+    std::vector<double> sample(ratios), medians;
+    RatioInterval interval;
+    interval.median = Median(&sample);
+    if (ratios.empty()) {
+        interval.low = interval.high = 0;
+        return interval;
+    }
+    // A fixed-seed linear congruential generator: plenty for picking
+    // indices, and the same pairs always give the same interval.
+    uint64_t state = 0x9E3779B97F4A7C15ull;
+    for (int resample = 0; resample < kResamples; ++resample) {
+        for (double &value : sample) {
+            state = state * 6364136223846793005ull + 1442695040888963407ull;
+            value = ratios[static_cast<size_t>((state >> 33) % ratios.size())];
+        }
+        medians.push_back(Median(&sample));
+    }
+    std::sort(medians.begin(), medians.end());
+    interval.low = medians[kResamples / 40];                    // 2.5 %: 50 resamples lie below
+    interval.high = medians[kResamples - kResamples / 40 - 1];  // 97.5 %: 50 lie above
+    return interval;
+}
+
+bool IntervalVerdict(const RatioInterval &interval, double target) {
+    const bool met = interval.low <= target;
+    printf("median %.3f  95%% CI %.3f..%.3f  target <= %.2f  %s\n", interval.median, interval.low, interval.high,
+           target, met ? "PASS (interval reaches the target)" : "MISS (whole interval above the target)");
+    return met;
+}

@@ -31,7 +31,25 @@ uint64_t ReadToEnd(PlayerStream *stream);
 double Median(std::vector<double> *values);
 
 // Prints "ratio R  target <= T  PASS|MISS" (or >=) and returns whether it met it.
+// For figures that come from no pairs; paired ratios get IntervalVerdict.
 bool Verdict(double ratio, double target, bool atMost);
+
+// The median of paired ratios and its 95 % confidence interval. One median
+// alone cannot tell a real difference from a loaded machine: the interval
+// shows how far the pairs at hand let it move.
+struct RatioInterval {
+    double median, low, high;
+};
+
+// Resamples the ratios with replacement (2,000 times, always from the same
+// seed, so one set of pairs always gives one interval) and takes the 2.5 %
+// and 97.5 % points of the resamples' medians.
+RatioInterval BootstrapMedian(const std::vector<double> &ratios);
+
+// Prints "median M  95% CI L..H  target <= T  PASS|MISS (...)": PASS when
+// the interval reaches down to the target, MISS when all of it lies above.
+// Returns whether it passed.
+bool IntervalVerdict(const RatioInterval &interval, double target);
 
 // Exit statuses of both programs.
 enum BenchExit { kBenchAllPass = 0, kBenchSomeMiss = 1, kBenchCannotMeasure = 2 };

@@ -79,12 +79,11 @@ bool MeasureFile(CreateSyncReaderFn create, PlayerModule *module, const std::str
         printf("(P4) %s: the runtime or the plug-in gave nothing to time (duration %u ms)\n", name, info.durationMs);
         return false;
     }
-    const double ratio = Median(&ratios);  // sorts them for the quartiles below
     printf("(P4) GetFileInfo on %s (%u ms, %u bit/s): plug-in %.2f ms, runtime create+open+enumerate+close "
-           "%.2f ms; medians of %d paired runs\n     pair ratios: middle half %.3f to %.3f; ",
+           "%.2f ms (medians)\n     plug-in / runtime, %d pairs: ",
            name, info.durationMs, info.bitrate, Median(&pluginTimes) * 1000, Median(&bareTimes) * 1000,
-           static_cast<int>(ratios.size()), ratios[ratios.size() / 4], ratios[ratios.size() * 3 / 4]);
-    return Verdict(ratio, 1.05, true);
+           static_cast<int>(ratios.size()));
+    return IntervalVerdict(BootstrapMedian(ratios), 1.05);
 }
 
 }  // namespace

@@ -85,9 +85,10 @@ bool MeasurePlace(PlayerModule *module, CreateSyncReaderFn create, const std::st
         printf("    %s at %d ms (%s): could not be measured\n", place.file, place.positionMs, place.where);
         return false;
     }
-    printf("    %s at %d ms (%s): plug-in %.3f ms, runtime %.3f ms; ", place.file, place.positionMs, place.where,
-           Median(&pluginTimes) * 1e3, Median(&runtimeTimes) * 1e3);
-    return Verdict(Median(&ratios), 1.5, true);
+    printf("    %s at %d ms (%s): plug-in %.3f ms, runtime %.3f ms (medians)\n        %d pairs: ", place.file,
+           place.positionMs, place.where, Median(&pluginTimes) * 1e3, Median(&runtimeTimes) * 1e3,
+           static_cast<int>(ratios.size()));
+    return IntervalVerdict(BootstrapMedian(ratios), 1.5);
 }
 
 }  // namespace
@@ -96,7 +97,7 @@ int SeekAgainstRuntime(const std::string &mediaDir) {
     CreateSyncReaderFn create = RuntimeFactoryFor("(e)");
     if (!create) return kBenchCannotMeasure;
     printf("(e) Seek to the first Read through the plug-in / SetRange and the first GetNextSample, "
-           "medians of %d paired seeks\n", kRounds);
+           "%d paired seeks per place\n", kRounds);
     LoadedPlugin plugin = LoadBuiltPlugin();
     bool met = true, measured = true;
     for (const Place &place : kPlaces) {
