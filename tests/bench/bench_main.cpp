@@ -23,7 +23,8 @@
 
 namespace {
 
-const int kRounds = 30;  // paired runs of the two loops
+const int kRounds = 30;                // paired runs of the two loops, more where they scatter
+const double kBudgetSeconds = 60;
 
 // The runtime alone: the same calls the plug-in makes per sample, no copy.
 double BareRuntimeLoop(const std::wstring &file, uint64_t *bytes) {
@@ -57,41 +58,35 @@ int DecodeAgainstRuntime(const std::string &mediaDir) {
     // Each plug-in run is paired with a runtime run right next to it, so
     // both meet the same load on the machine; the pairs' median ratio counts,
     // with its interval.
-    std::vector<double> ratios, pluginTimes, bareTimes;
-    uint64_t fullBytes = 0, pluginBytes = 0, bareBytes = 0;
+    uint64_t fullBytes = 0;
     PluginLoop(plugin.module, file, &fullBytes);  // warm-up: the decoder's first start is slow
-    int shortRuns = 0;  // Wine's runtime now and then ends a file early under load
-    for (int round = 0; round < kRounds; ++round) {
+    PairedTimes pairs = TakePairs(kRounds, kBudgetSeconds, [&](int round, double *viaPlugin, double *bare) {
         // Whichever loop runs second may meet the first one's reader still
         // winding down, so the order alternates.
-        double bare, viaPlugin;
+        uint64_t pluginBytes = 0, bareBytes = 0;
         if (round % 2) {
-            bare = BareRuntimeLoop(wideFile, &bareBytes);
-            viaPlugin = PluginLoop(plugin.module, file, &pluginBytes);
+            *bare = BareRuntimeLoop(wideFile, &bareBytes);
+            *viaPlugin = PluginLoop(plugin.module, file, &pluginBytes);
         } else {
-            viaPlugin = PluginLoop(plugin.module, file, &pluginBytes);
-            bare = BareRuntimeLoop(wideFile, &bareBytes);
+            *viaPlugin = PluginLoop(plugin.module, file, &pluginBytes);
+            *bare = BareRuntimeLoop(wideFile, &bareBytes);
         }
-        if (bare <= 0 || viaPlugin <= 0 || !Complete(pluginBytes, fullBytes) || !Complete(bareBytes, fullBytes)) {
-            ++shortRuns;
-            continue;
-        }
-        ratios.push_back(viaPlugin / bare);
-        pluginTimes.push_back(viaPlugin);
-        bareTimes.push_back(bare);
-    }
+        // Wine's runtime now and then ends a file early under load.
+        return Complete(pluginBytes, fullBytes) && Complete(bareBytes, fullBytes);
+    });
     UnloadPlugin(&plugin);
-    if (fullBytes == 0 || ratios.size() < static_cast<size_t>(kRounds) / 2) {
+    if (fullBytes == 0 || !EnoughPairs(pairs)) {
         printf("(a) %s: too few complete decodes (%d of %d pairs came short; a full decode is %llu bytes)\n",
-               file.c_str(), shortRuns, kRounds, static_cast<unsigned long long>(fullBytes));
+               file.c_str(), pairs.leftOut, pairs.leftOut + static_cast<int>(pairs.ratios.size()),
+               static_cast<unsigned long long>(fullBytes));
         return kBenchCannotMeasure;
     }
     printf("(a) decoding long60.wma (%llu bytes): plug-in Read loop %.4f s, runtime GetNextSample loop %.4f s "
            "(medians)",
-           static_cast<unsigned long long>(fullBytes), Median(&pluginTimes), Median(&bareTimes));
-    if (shortRuns) printf(" (%d pairs with a short decode left out)", shortRuns);
-    printf("\n    plug-in / runtime, %d pairs: ", static_cast<int>(ratios.size()));
-    return IntervalVerdict(BootstrapMedian(ratios), 1.01) ? kBenchAllPass : kBenchSomeMiss;
+           static_cast<unsigned long long>(fullBytes), Median(&pairs.firstTimes), Median(&pairs.secondTimes));
+    if (pairs.leftOut) printf(" (%d pairs with a short decode left out)", pairs.leftOut);
+    printf("\n    plug-in / runtime, ");
+    return PairedVerdict(pairs, 1.01) ? kBenchAllPass : kBenchSomeMiss;
 }
 
 // Runs the stand-in half with the stand-in runtime chosen over Wine's.
