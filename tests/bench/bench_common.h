@@ -77,5 +77,9 @@ bool EnoughPairs(const PairedTimes &pairs);
 // interval narrowed. Returns whether it passed.
 bool PairedVerdict(const PairedTimes &pairs, double target);
 
+// The same line for a control pair, two runs of the same work: no target,
+// only whether the interval holds 1.00 as it should.
+void PairedSpread(const PairedTimes &pairs);
+
 // Exit statuses of both programs.
 enum BenchExit { kBenchAllPass = 0, kBenchSomeMiss = 1, kBenchCannotMeasure = 2 };
