@@ -77,6 +77,18 @@ const size_t kFewestPairs = 3;
 
 bool Wide(const RatioInterval &interval) { return (interval.high - interval.low) / 2 > 0.05 * interval.median; }
 
+// "N pairs in S s (budget B s): median M  95% CI L..H"; the caller ends the line.
+RatioInterval PrintPairs(const PairedTimes &pairs) {
+    const RatioInterval interval = BootstrapMedian(pairs.ratios);
+    printf("%d pairs in %.1f s (budget %.0f s): median %.3f  95%% CI %.3f..%.3f", static_cast<int>(pairs.ratios.size()),
+           pairs.seconds, pairs.budgetSeconds, interval.median, interval.low, interval.high);
+    return interval;
+}
+
+void NoteIfWide(const RatioInterval &interval) {
+    if (Wide(interval)) printf("        the budget ran out with the interval still wider than +/-5 %% of the median\n");
+}
+
 }  // namespace
 
 PairedTimes TakePairs(int rounds, double budgetSeconds, const PairFn &takePair) {
@@ -109,22 +121,6 @@ PairedTimes TakePairs(int rounds, double budgetSeconds, const PairFn &takePair) 
 bool EnoughPairs(const PairedTimes &pairs) {
     return pairs.ratios.size() >= kFewestPairs && pairs.ratios.size() > static_cast<size_t>(pairs.leftOut);
 }
-
-namespace {
-
-// "N pairs in S s (budget B s): median M  95% CI L..H"; the caller ends the line.
-RatioInterval PrintPairs(const PairedTimes &pairs) {
-    const RatioInterval interval = BootstrapMedian(pairs.ratios);
-    printf("%d pairs in %.1f s (budget %.0f s): median %.3f  95%% CI %.3f..%.3f", static_cast<int>(pairs.ratios.size()),
-           pairs.seconds, pairs.budgetSeconds, interval.median, interval.low, interval.high);
-    return interval;
-}
-
-void NoteIfWide(const RatioInterval &interval) {
-    if (Wide(interval)) printf("        the budget ran out with the interval still wider than +/-5 %% of the median\n");
-}
-
-}  // namespace
 
 bool PairedVerdict(const PairedTimes &pairs, double target) {
     const RatioInterval interval = PrintPairs(pairs);

@@ -32,7 +32,7 @@ uint64_t ReadToEnd(PlayerStream *stream);
 double Median(std::vector<double> *values);
 
 // Prints "ratio R  target <= T  PASS|MISS" (or >=) and returns whether it met it.
-// For figures that come from no pairs; paired ratios get IntervalVerdict.
+// For figures that come from no pairs; paired ratios get PairedVerdict.
 bool Verdict(double ratio, double target, bool atMost);
 
 // The median of paired ratios and its 95 % confidence interval. One median
