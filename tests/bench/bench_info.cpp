@@ -15,7 +15,8 @@
 
 namespace {
 
-const int kRounds = 40;  // paired runs of the two
+const int kRounds = 40;  // paired runs of the two, more where they scatter
+const double kBudgetSeconds = 30;  // per file
 const GUID kHeaderInfoId = {0x96406BDA, 0x2B2B, 0x11D3, {0xB3, 0x6B, 0x00, 0xC0, 0x4F, 0x61, 0x08, 0xFF}};
 
 // What any user of the runtime does to list a file's attributes: create a
@@ -58,33 +59,26 @@ bool MeasureFile(CreateSyncReaderFn create, PlayerModule *module, const std::str
     PlayerFileInfo info = {};
     PluginQuery(module, file, &info);  // warm-up: the first reader loads the decoder
     BareRuntimeQuery(create, wideFile);
-    std::vector<double> ratios, pluginTimes, bareTimes;
-    for (int round = 0; round < kRounds; ++round) {
+    PairedTimes pairs = TakePairs(kRounds, kBudgetSeconds, [&](int round, double *viaPlugin, double *bare) {
         // The order alternates: whichever runs second may meet the first
         // one's reader still winding down.
-        double bare, viaPlugin;
         if (round % 2) {
-            bare = BareRuntimeQuery(create, wideFile);
-            viaPlugin = PluginQuery(module, file, &info);
+            *bare = BareRuntimeQuery(create, wideFile);
+            *viaPlugin = PluginQuery(module, file, &info);
         } else {
-            viaPlugin = PluginQuery(module, file, &info);
-            bare = BareRuntimeQuery(create, wideFile);
+            *viaPlugin = PluginQuery(module, file, &info);
+            *bare = BareRuntimeQuery(create, wideFile);
         }
-        if (bare <= 0) continue;
-        ratios.push_back(viaPlugin / bare);
-        pluginTimes.push_back(viaPlugin);
-        bareTimes.push_back(bare);
-    }
-    if (ratios.empty() || info.durationMs == 0) {
+        return true;
+    });
+    if (!EnoughPairs(pairs) || info.durationMs == 0) {
         printf("(P4) %s: the runtime or the plug-in gave nothing to time (duration %u ms)\n", name, info.durationMs);
         return false;
     }
-    const double ratio = Median(&ratios);  // sorts them for the quartiles below
     printf("(P4) GetFileInfo on %s (%u ms, %u bit/s): plug-in %.2f ms, runtime create+open+enumerate+close "
-           "%.2f ms; medians of %d paired runs\n     pair ratios: middle half %.3f to %.3f; ",
-           name, info.durationMs, info.bitrate, Median(&pluginTimes) * 1000, Median(&bareTimes) * 1000,
-           static_cast<int>(ratios.size()), ratios[ratios.size() / 4], ratios[ratios.size() * 3 / 4]);
-    return Verdict(ratio, 1.05, true);
+           "%.2f ms (medians)\n     plug-in / runtime, ",
+           name, info.durationMs, info.bitrate, Median(&pairs.firstTimes) * 1000, Median(&pairs.secondTimes) * 1000);
+    return PairedVerdict(pairs, 1.05);
 }
 
 }  // namespace

@@ -11,7 +11,8 @@
 
 namespace {
 
-const int kRounds = 41;  // paired seeks per place; the median pair counts
+const int kRounds = 41;  // paired seeks per place, more where they scatter
+const double kBudgetSeconds = 20;  // per place
 
 struct Place {
     const char *file;
@@ -55,39 +56,40 @@ bool MeasurePlace(PlayerModule *module, CreateSyncReaderFn create, const std::st
     IWMSyncReader *reader = nullptr;
     bool opened = stream && SUCCEEDED(create(nullptr, WMT_RIGHT_PLAYBACK, &reader)) &&
                   SUCCEEDED(reader->Open(widePath.c_str()));
-    std::vector<double> ratios, pluginTimes, runtimeTimes;
-    for (int round = 0; opened && round <= kRounds; ++round) {
+    auto seekPair = [&](int round, double *viaPlugin, double *bare) {
         // Both start from elsewhere in the file, and take turns going first.
         const uint8_t *data;
         stream->table->seek(stream, 0);
         stream->table->read(stream, &data);
         RuntimeSeek(reader, 0);
-        double viaPlugin, bare;
         if (round % 2) {
-            bare = RuntimeSeek(reader, place.positionMs);
-            viaPlugin = PluginSeek(stream, place.positionMs);
+            *bare = RuntimeSeek(reader, place.positionMs);
+            *viaPlugin = PluginSeek(stream, place.positionMs);
         } else {
-            viaPlugin = PluginSeek(stream, place.positionMs);
-            bare = RuntimeSeek(reader, place.positionMs);
+            *viaPlugin = PluginSeek(stream, place.positionMs);
+            *bare = RuntimeSeek(reader, place.positionMs);
         }
-        if (round == 0 || viaPlugin <= 0 || bare <= 0) continue;  // the first round warms the decoder
-        ratios.push_back(viaPlugin / bare);
-        pluginTimes.push_back(viaPlugin);
-        runtimeTimes.push_back(bare);
+        return true;
+    };
+    PairedTimes pairs;
+    if (opened) {
+        double viaPlugin, bare;
+        seekPair(0, &viaPlugin, &bare);  // warms the decoder
+        pairs = TakePairs(kRounds, kBudgetSeconds, seekPair);
     }
     if (stream) stream->table->close(stream);
     if (reader) {
         reader->Close();
         reader->Release();
     }
-    *measured = ratios.size() > kRounds / 2;
+    *measured = EnoughPairs(pairs);
     if (!*measured) {
         printf("    %s at %d ms (%s): could not be measured\n", place.file, place.positionMs, place.where);
         return false;
     }
-    printf("    %s at %d ms (%s): plug-in %.3f ms, runtime %.3f ms; ", place.file, place.positionMs, place.where,
-           Median(&pluginTimes) * 1e3, Median(&runtimeTimes) * 1e3);
-    return Verdict(Median(&ratios), 1.5, true);
+    printf("    %s at %d ms (%s): plug-in %.3f ms, runtime %.3f ms (medians)\n        ", place.file,
+           place.positionMs, place.where, Median(&pairs.firstTimes) * 1e3, Median(&pairs.secondTimes) * 1e3);
+    return PairedVerdict(pairs, 1.5);
 }
 
 }  // namespace
@@ -96,7 +98,7 @@ int SeekAgainstRuntime(const std::string &mediaDir) {
     CreateSyncReaderFn create = RuntimeFactoryFor("(e)");
     if (!create) return kBenchCannotMeasure;
     printf("(e) Seek to the first Read through the plug-in / SetRange and the first GetNextSample, "
-           "medians of %d paired seeks\n", kRounds);
+           "paired seeks\n");
     LoadedPlugin plugin = LoadBuiltPlugin();
     bool met = true, measured = true;
     for (const Place &place : kPlaces) {

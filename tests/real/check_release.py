@@ -1,9 +1,11 @@
 #!/usr/bin/env python3
 """check_release.py SOURCE: `./vivu dist` on two copies of the source at
 different paths packs the same DLL bytes (no time stamp, no build path), in an
-archive that Windows' own zip support opens (three deflated files, no extra
-fields) whose checksums hold, and the DLL's version resource says the version
-the archive is named by."""
+archive that Windows' own zip support opens (four deflated files, no extra
+fields) whose checksums cover the other three and hold, whose texts Notepad
+shows as lines (plain ASCII, CR LF), whose list of changes mentions its
+version, and the DLL's version resource says the version the archive is named
+by."""
 import hashlib, os, re, shutil, struct, subprocess, sys, tempfile, zipfile
 
 
@@ -52,6 +54,12 @@ def version_block(data, at=0):
     return data[at + 6 : key_end].decode("utf-16-le"), value, children
 
 
+def plain_lines(text):
+    """Plain ASCII whose every line ends in CR LF: Notepad shows it as lines."""
+    lines = text.count(b"\r\n")
+    return text.isascii() and text.endswith(b"\r\n") and text.count(b"\n") == lines == text.count(b"\r")
+
+
 def main(source):
     failures = []
     with tempfile.TemporaryDirectory() as scratch:
@@ -64,17 +72,22 @@ def main(source):
                 failures.append("two builds of the same source differ")
             elif open(first, "rb").read() != open(second, "rb").read():
                 failures.append("the same files packed twice give two archives")
-            if archive.namelist() != ["vivu_wma.dll", "README.txt", "SHA256SUMS"]:
+            if archive.namelist() != ["vivu_wma.dll", "README.txt", "CHANGES.txt", "SHA256SUMS"]:
                 failures.append(f"archive holds {archive.namelist()}")
             for entry in archive.infolist():
                 if entry.compress_type != zipfile.ZIP_DEFLATED or entry.extra or entry.flag_bits & ~0x6:
                     failures.append(f"{entry.filename}: not a plain deflated entry")
             if archive.testzip() is not None:
                 failures.append("archive damaged")
+            summed = []
             for line in archive.read("SHA256SUMS").decode().splitlines():
                 digest, name = line.split("  ")
+                summed.append(name)
                 if hashlib.sha256(archive.read(name)).hexdigest() != digest:
                     failures.append(f"SHA256SUMS is wrong for {name}")
+            if summed != ["vivu_wma.dll", "README.txt", "CHANGES.txt"]:
+                failures.append(f"SHA256SUMS covers {summed}")
+            texts = {name: archive.read(name) for name in ("README.txt", "CHANGES.txt") if name in archive.namelist()}
 
         language, data = version_resource(dll)
         key, fixed, children = version_block(data)
@@ -85,6 +98,12 @@ def main(source):
         tables = [table[0] for block in children if block[0] == "StringFileInfo" for table in block[2]]
         print(f"version resource (language {language}):", numbers, strings)
         archive_version = re.fullmatch(r"vivu_wma-(.*)\.zip", os.path.basename(first)).group(1)
+        for name, text in texts.items():
+            if not plain_lines(text):
+                failures.append(f"{name} is not plain ASCII with CR LF line ends")
+        changes = texts.get("CHANGES.txt", b"").decode("ascii", "replace")
+        if not re.search(rf"(?<![\d.]){re.escape(archive_version)}(?!\.?\d)", changes):
+            failures.append(f"CHANGES.txt does not mention version {archive_version}")
         if key != "VS_VERSION_INFO" or numbers != archive_version or file_version[2] != 0:
             failures.append(f"file version {file_version} is not the archive's {archive_version}")
         if strings.get("FileVersion") != archive_version or strings.get("ProductVersion") != archive_version:
