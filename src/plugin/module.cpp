@@ -4,11 +4,12 @@
 
 #include "media/decode_stream.h"
 #include "plugin/file_name.h"
-#include "plugin/version.h"
 
 namespace {
 
-const char kDescription[] = "DOR Odiride v" VIVU_VERSION_SHORT;
+// The name the player lists, as players and users have always known it;
+// the release number itself is in the DLL's version resource.
+const char kDescription[] = "DOR Odiride v0.5";
 // One description/pattern pair, laid out as the common file dialogs want it.
 const char kFilterText[] = "WMA data\0*.WMA\0";
 

@@ -1,14 +1,14 @@
-// The release number, the one place to change it: the description the
-// player lists, the DLL's version resource and the release archive's name
-// are all made from these three numbers.
+// The release number, the one place to change it: the DLL's version
+// resource and the release archive's name are made from these three
+// numbers. (The description the player lists keeps the plug-in's name as
+// it has always been, "DOR Odiride v0.5".)
 #pragma once
 
 #define VIVU_VERSION_MAJOR 0
-#define VIVU_VERSION_MINOR 5
+#define VIVU_VERSION_MINOR 6
 #define VIVU_VERSION_PATCH 0
 
 #define VIVU_TEXT_OF(number) #number
 #define VIVU_TEXT(number) VIVU_TEXT_OF(number)
-// The player shows two numbers in the plug-in's description.
-#define VIVU_VERSION_SHORT VIVU_TEXT(VIVU_VERSION_MAJOR) "." VIVU_TEXT(VIVU_VERSION_MINOR)
-#define VIVU_VERSION_TEXT VIVU_VERSION_SHORT "." VIVU_TEXT(VIVU_VERSION_PATCH)
+#define VIVU_VERSION_TEXT \
+    VIVU_TEXT(VIVU_VERSION_MAJOR) "." VIVU_TEXT(VIVU_VERSION_MINOR) "." VIVU_TEXT(VIVU_VERSION_PATCH)
