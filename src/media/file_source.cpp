@@ -11,22 +11,29 @@ const GUID kStreamId = {0x0000000C, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x0
 // What the stream's calls answer once its owner has closed the file.
 const HRESULT kFileClosed = HRESULT_FROM_WIN32(ERROR_INVALID_HANDLE);
 
-// Every read names its offset, so no call depends on the handle's own
-// position and the stream's position is its own.
-DWORD ReadAt(HANDLE file, uint64_t offset, void *buffer, DWORD size) {
-    OVERLAPPED at = {};
-    at.Offset = static_cast<DWORD>(offset);
-    at.OffsetHigh = static_cast<DWORD>(offset >> 32);
-    DWORD got = 0;
-    return ReadFile(file, buffer, size, &got, &at) ? got : 0;
-}
-
 // A read-only IStream over the handle. The runtime may call it from a thread
 // of its own, and a runtime that keeps a reference may call it after the
-// owner closed the file: the lock keeps the handle from closing under a read.
+// owner closed the file: the lock keeps the handle from closing under a read
+// and the reads of both threads apart.
 class FileStream final : public IStream {
   public:
     explicit FileStream(HANDLE file) : file_(file) { InitializeCriticalSection(&lock_); }
+
+    // Reads at an offset. The handle's one file pointer is shared by the
+    // runtime's thread and the plug-in's, so the seek and the read go
+    // together under the lock. (A read that names its offset would need no
+    // seek, but Wine takes several times longer over it.)
+    DWORD ReadAt(uint64_t offset, void *buffer, DWORD size) {
+        EnterCriticalSection(&lock_);
+        DWORD got = 0;
+        LARGE_INTEGER at;
+        at.QuadPart = static_cast<LONGLONG>(offset);
+        if (file_ == INVALID_HANDLE_VALUE || !SetFilePointerEx(file_, at, nullptr, FILE_BEGIN) ||
+            !ReadFile(file_, buffer, size, &got, nullptr))
+            got = 0;
+        LeaveCriticalSection(&lock_);
+        return got;
+    }
 
     void CloseFile() {
         EnterCriticalSection(&lock_);
@@ -53,10 +60,10 @@ class FileStream final : public IStream {
     HRESULT STDMETHODCALLTYPE Read(void *buffer, ULONG size, ULONG *read) override {
         if (read) *read = 0;
         if (!buffer && size) return STG_E_INVALIDPOINTER;
-        EnterCriticalSection(&lock_);
+        EnterCriticalSection(&lock_);  // for position_; ReadAt takes it again
         HRESULT status = kFileClosed;
         if (file_ != INVALID_HANDLE_VALUE) {
-            ULONG got = ReadAt(file_, position_, buffer, size);
+            ULONG got = ReadAt(position_, buffer, size);
             position_ += got;
             if (read) *read = got;
             status = got == size ? S_OK : S_FALSE;
@@ -147,7 +154,7 @@ bool OpenFileSource(const WCHAR *name, FileSource *source) {
 }
 
 DWORD ReadFileSourceAt(const FileSource &source, uint64_t offset, void *buffer, DWORD size) {
-    return source.file == INVALID_HANDLE_VALUE ? 0 : ReadAt(source.file, offset, buffer, size);
+    return source.stream ? static_cast<FileStream *>(source.stream)->ReadAt(offset, buffer, size) : 0;
 }
 
 void CloseFileSource(FileSource *source) {
