@@ -117,13 +117,13 @@ IWMHeaderInfo *HeaderViewOf(IWMSyncReader *reader, HRESULT *lastStatus) {
 
 // A runtime that lists no attributes may still answer for the length by
 // name: content that is no ASF file then gets its length all the same.
-void StoreDurationByName(IWMHeaderInfo *header, FileInfo *info, TagSet *tags) {
+void StoreDurationByName(IWMHeaderInfo *header, HRESULT *lastStatus, FileInfo *info, TagSet *tags) {
     WORD stream = 0;
     WMT_ATTR_DATATYPE type;
     BYTE value[8];
     WORD length = sizeof(value);
-    if (SUCCEEDED(header->GetAttributeByName(&stream, L"Duration", &type, value, &length)) && type == WMT_TYPE_QWORD)
-        StoreAttribute(L"Duration", type, value, length, info, tags);
+    *lastStatus = header->GetAttributeByName(&stream, L"Duration", &type, value, &length);
+    if (SUCCEEDED(*lastStatus) && type == WMT_TYPE_QWORD) StoreAttribute(L"Duration", type, value, length, info, tags);
 }
 
 }  // namespace
@@ -179,7 +179,7 @@ int32_t VIVU_CDECL GetFileInfo(InputModule *module, const char *fileName, int32_
     // A runtime that cannot list the attributes (or is missing, or could
     // not open the file) still leaves the file's own header to read.
     if (!listed && !StoreHeaderAttributes(hold.source, info, &tags) && header)
-        StoreDurationByName(header, info, &tags);
+        StoreDurationByName(header, &module->lastStatus, info, &tags);
     if (header) header->Release();
     // Nothing uses the reader after the query, and keeping it would keep
     // the user's file open.
