@@ -26,14 +26,14 @@ void Store(void *context, const AsfAttribute &attribute) {
 
 bool StoreHeaderAttributes(const FileSource &source, FileInfo *info, TagSet *tags) {
     static_assert(sizeof(WCHAR) == sizeof(char16_t), "names are handed over as they are");
-    LARGE_INTEGER size;
-    if (source.file == INVALID_HANDLE_VALUE || !GetFileSizeEx(source.file, &size)) return false;
+    uint64_t size;
+    if (!FileSourceSize(source, &size)) return false;
     // The reading's buffers are some 18 KB: too much for a player's stack.
     AsfHeaderFile *header = static_cast<AsfHeaderFile *>(malloc(sizeof(AsfHeaderFile)));
     if (!header) return false;
     header->read = ReadAt;
     header->readContext = const_cast<FileSource *>(&source);
-    header->fileSize = static_cast<uint64_t>(size.QuadPart);
+    header->fileSize = size;
     Destination to{info, tags};
     bool whole = ReadAsfHeader(header, Store, &to);
     free(header);

@@ -44,15 +44,22 @@ WM_MEDIA_TYPE *MediaTypeOf(IWMMediaProps *props) {
     return type;
 }
 
-// True when `output` is audio; then its format is read into *audio.
-bool ReadIfAudio(IWMSyncReader *reader, DWORD output, AudioOutput *audio) {
-    IWMOutputMediaProps *props = nullptr;
-    if (FAILED(reader->GetOutputProps(output, &props)) || !props) return false;
+// True when the properties describe audio; then its format is read into
+// *audio. Any description at all marks *audio described.
+bool ReadIfAudio(IWMMediaProps *props, AudioOutput *audio) {
     WM_MEDIA_TYPE *type = MediaTypeOf(props);
     bool isAudio = type && type->majortype == kAudioMajorType;
     if (type) audio->described = true;
     if (isAudio) ReadPcmFormat(type, audio);
     free(type);
+    return isAudio;
+}
+
+// The same for the reader's output `output`.
+bool ReadIfAudio(IWMSyncReader *reader, DWORD output, AudioOutput *audio) {
+    IWMOutputMediaProps *props = nullptr;
+    if (FAILED(reader->GetOutputProps(output, &props)) || !props) return false;
+    bool isAudio = ReadIfAudio(props, audio);
     props->Release();
     return isAudio;
 }
@@ -79,10 +86,7 @@ void AskForOfferedPcm(IWMSyncReader *reader, AudioOutput *audio) {
         IWMOutputMediaProps *props = nullptr;
         if (FAILED(reader->GetOutputFormat(audio->number, index, &props)) || !props) continue;
         AudioOutput offered = AudioOutput();
-        WM_MEDIA_TYPE *type = MediaTypeOf(props);
-        if (type && type->majortype == kAudioMajorType) ReadPcmFormat(type, &offered);
-        free(type);
-        if (offered.pcm) SetAudioProps(reader, audio, props);
+        if (ReadIfAudio(props, &offered) && offered.pcm) SetAudioProps(reader, audio, props);
         props->Release();
     }
 }

@@ -19,20 +19,22 @@ class FileStream final : public IStream {
   public:
     explicit FileStream(HANDLE file) : file_(file) { InitializeCriticalSection(&lock_); }
 
-    // Reads at an offset. The handle's one file pointer is shared by the
-    // runtime's thread and the plug-in's, so the seek and the read go
-    // together under the lock. (A read that names its offset would need no
-    // seek, but Wine takes several times longer over it.)
+    // Reads at an offset; 0 once the file is closed.
     DWORD ReadAt(uint64_t offset, void *buffer, DWORD size) {
         EnterCriticalSection(&lock_);
-        DWORD got = 0;
-        LARGE_INTEGER at;
-        at.QuadPart = static_cast<LONGLONG>(offset);
-        if (file_ == INVALID_HANDLE_VALUE || !SetFilePointerEx(file_, at, nullptr, FILE_BEGIN) ||
-            !ReadFile(file_, buffer, size, &got, nullptr))
-            got = 0;
+        DWORD got = ReadLocked(offset, buffer, size);
         LeaveCriticalSection(&lock_);
         return got;
+    }
+
+    // False once the file is closed.
+    bool Size(uint64_t *size) {
+        EnterCriticalSection(&lock_);
+        LARGE_INTEGER bytes;
+        bool known = file_ != INVALID_HANDLE_VALUE && GetFileSizeEx(file_, &bytes);
+        LeaveCriticalSection(&lock_);
+        if (known) *size = static_cast<uint64_t>(bytes.QuadPart);
+        return known;
     }
 
     void CloseFile() {
@@ -60,10 +62,10 @@ class FileStream final : public IStream {
     HRESULT STDMETHODCALLTYPE Read(void *buffer, ULONG size, ULONG *read) override {
         if (read) *read = 0;
         if (!buffer && size) return STG_E_INVALIDPOINTER;
-        EnterCriticalSection(&lock_);  // for position_; ReadAt takes it again
+        EnterCriticalSection(&lock_);
         HRESULT status = kFileClosed;
         if (file_ != INVALID_HANDLE_VALUE) {
-            ULONG got = ReadAt(position_, buffer, size);
+            ULONG got = ReadLocked(position_, buffer, size);
             position_ += got;
             if (read) *read = got;
             status = got == size ? S_OK : S_FALSE;
@@ -84,15 +86,10 @@ class FileStream final : public IStream {
     HRESULT STDMETHODCALLTYPE Stat(STATSTG *stat, DWORD) override {
         if (!stat) return STG_E_INVALIDPOINTER;
         ZeroMemory(stat, sizeof(*stat));
-        EnterCriticalSection(&lock_);
-        LARGE_INTEGER size;
-        HRESULT status = kFileClosed;
-        if (file_ != INVALID_HANDLE_VALUE)
-            status = GetFileSizeEx(file_, &size) ? S_OK : HRESULT_FROM_WIN32(GetLastError());
-        LeaveCriticalSection(&lock_);
-        if (FAILED(status)) return status;
+        uint64_t size;
+        if (!Size(&size)) return kFileClosed;
         stat->type = STGTY_STREAM;
-        stat->cbSize.QuadPart = static_cast<ULONGLONG>(size.QuadPart);
+        stat->cbSize.QuadPart = size;
         stat->grfMode = STGM_READ | STGM_SHARE_DENY_WRITE;
         return S_OK;
     }
@@ -110,6 +107,20 @@ class FileStream final : public IStream {
     HRESULT STDMETHODCALLTYPE Clone(IStream **) override { return E_NOTIMPL; }
 
   private:
+    // The handle's one file pointer is shared by the runtime's thread and the
+    // plug-in's, so each seek and its read go together under the lock. (A
+    // read that names its offset would need no seek, but Wine takes several
+    // times longer over it.)
+    DWORD ReadLocked(uint64_t offset, void *buffer, DWORD size) {
+        DWORD got = 0;
+        LARGE_INTEGER at;
+        at.QuadPart = static_cast<LONGLONG>(offset);
+        if (file_ == INVALID_HANDLE_VALUE || !SetFilePointerEx(file_, at, nullptr, FILE_BEGIN) ||
+            !ReadFile(file_, buffer, size, &got, nullptr))
+            return 0;
+        return got;
+    }
+
     HRESULT MovePosition(LARGE_INTEGER move, DWORD origin) {
         if (file_ == INVALID_HANDLE_VALUE) return kFileClosed;
         LARGE_INTEGER base = {};
@@ -135,32 +146,31 @@ class FileStream final : public IStream {
     ULONGLONG position_ = 0;
 };
 
+FileStream *StreamOf(const FileSource &source) { return static_cast<FileStream *>(source.stream); }
+
 }  // namespace
 
-FileSource NoFileSource() { return FileSource{INVALID_HANDLE_VALUE, nullptr}; }
+FileSource NoFileSource() { return FileSource{nullptr}; }
 
 bool OpenFileSource(const WCHAR *name, FileSource *source) {
     *source = NoFileSource();
     HANDLE file = CreateFileW(name, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) return false;
-    FileStream *stream = new (std::nothrow) FileStream(file);
-    if (!stream) {
-        CloseHandle(file);
-        return false;
-    }
-    *source = FileSource{file, stream};
-    return true;
+    source->stream = new (std::nothrow) FileStream(file);
+    if (!source->stream) CloseHandle(file);
+    return source->stream != nullptr;
 }
 
 DWORD ReadFileSourceAt(const FileSource &source, uint64_t offset, void *buffer, DWORD size) {
-    return source.stream ? static_cast<FileStream *>(source.stream)->ReadAt(offset, buffer, size) : 0;
+    return source.stream ? StreamOf(source)->ReadAt(offset, buffer, size) : 0;
 }
+
+bool FileSourceSize(const FileSource &source, uint64_t *size) { return source.stream && StreamOf(source)->Size(size); }
 
 void CloseFileSource(FileSource *source) {
     if (!source->stream) return;
-    FileStream *stream = static_cast<FileStream *>(source->stream);
-    stream->CloseFile();
-    stream->Release();
+    StreamOf(*source)->CloseFile();
+    source->stream->Release();
     *source = NoFileSource();
 }

@@ -15,8 +15,7 @@
 #include <objidl.h>
 
 struct FileSource {
-    HANDLE file;      // INVALID_HANDLE_VALUE when there is no file
-    IStream *stream;  // over `file`: the plug-in's own reference, or null
+    IStream *stream;  // over the file's handle: the plug-in's own reference, or null
 };
 
 // A source with no file.
@@ -29,6 +28,9 @@ bool OpenFileSource(const WCHAR *name, FileSource *source);
 
 // Reads up to `size` bytes at `offset`; gives the count read.
 DWORD ReadFileSourceAt(const FileSource &source, uint64_t offset, void *buffer, DWORD size);
+
+// The file's size in bytes; false when there is no file.
+bool FileSourceSize(const FileSource &source, uint64_t *size);
 
 // Closes the file and gives back the plug-in's reference to the stream; the
 // source is left with no file. A source with no file is left alone.

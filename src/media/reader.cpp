@@ -53,9 +53,9 @@ CreateSyncReaderFn RuntimeFactory() {
 bool MayBeWholeFile(const FileSource &source) {
     uint8_t first[kAsfProbeBytes];
     DWORD count = ReadFileSourceAt(source, 0, first, sizeof(first));
-    LARGE_INTEGER size;
+    uint64_t size;
     if (!StartsAsAsf(first, count)) return true;
-    return GetFileSizeEx(source.file, &size) && CanStartAsfFile(first, count, static_cast<uint64_t>(size.QuadPart));
+    return FileSourceSize(source, &size) && CanStartAsfFile(first, count, size);
 }
 
 void ReleaseReader(ReaderHold *hold) {
