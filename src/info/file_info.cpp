@@ -111,7 +111,7 @@ bool ReadAttributes(IWMHeaderInfo *header, HRESULT *lastStatus, FileInfo *info, 
 // The reader's header view, or null.
 IWMHeaderInfo *HeaderViewOf(IWMSyncReader *reader, HRESULT *lastStatus) {
     IWMHeaderInfo *header = nullptr;
-    *lastStatus = reader->QueryInterface(kHeaderInfoId, reinterpret_cast<void **>(&header));
+    *lastStatus = reader->QueryInterface(__uuidof(IWMHeaderInfo), reinterpret_cast<void **>(&header));
     return SUCCEEDED(*lastStatus) ? header : nullptr;
 }
 

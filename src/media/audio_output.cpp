@@ -2,13 +2,9 @@
 
 #include <mmreg.h>
 #include <stdlib.h>
+#include <uuids.h>
 
 namespace {
-
-const GUID kAudioMajorType = {0x73647561, 0x0000, 0x0010, {0x80, 0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71}};
-const GUID kWaveFormatExType = {0x05589F81, 0xC356, 0x11CE, {0xBF, 0x01, 0x00, 0xAA, 0x00, 0x55, 0x59, 0x5A}};
-// Also the media subtype of PCM.
-const GUID kPcmSubFormat = {0x00000001, 0x0000, 0x0010, {0x80, 0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71}};
 
 // An ASF file numbers its streams 1 to 127.
 enum { kMostOutputs = 127 };
@@ -16,11 +12,14 @@ enum { kMostOutputs = 127 };
 enum { kMostOfferedFormats = 64 };
 
 void ReadPcmFormat(const WM_MEDIA_TYPE *type, AudioOutput *audio) {
-    if (type->formattype != kWaveFormatExType || !type->pbFormat || type->cbFormat < sizeof(WAVEFORMATEX)) return;
+    if (!IsEqualGUID(type->formattype, FORMAT_WaveFormatEx) || !type->pbFormat ||
+        type->cbFormat < sizeof(WAVEFORMATEX))
+        return;
     const WAVEFORMATEX *wave = reinterpret_cast<const WAVEFORMATEX *>(type->pbFormat);
     bool pcm = wave->wFormatTag == WAVE_FORMAT_PCM;
+    // An extensible format's PCM sub-format is the PCM media subtype's GUID.
     if (wave->wFormatTag == WAVE_FORMAT_EXTENSIBLE && type->cbFormat >= sizeof(WAVEFORMATEXTENSIBLE))
-        pcm = reinterpret_cast<const WAVEFORMATEXTENSIBLE *>(wave)->SubFormat == kPcmSubFormat;
+        pcm = IsEqualGUID(reinterpret_cast<const WAVEFORMATEXTENSIBLE *>(wave)->SubFormat, WMMEDIASUBTYPE_PCM);
     if (!pcm || !wave->nSamplesPerSec || !wave->nChannels || !wave->wBitsPerSample) return;
     audio->pcm = true;
     audio->sampleRate = wave->nSamplesPerSec;
@@ -48,7 +47,7 @@ WM_MEDIA_TYPE *MediaTypeOf(IWMMediaProps *props) {
 // *audio. Any description at all marks *audio described.
 bool ReadIfAudio(IWMMediaProps *props, AudioOutput *audio) {
     WM_MEDIA_TYPE *type = MediaTypeOf(props);
-    bool isAudio = type && type->majortype == kAudioMajorType;
+    bool isAudio = type && IsEqualGUID(type->majortype, WMMEDIATYPE_Audio);
     if (type) audio->described = true;
     if (isAudio) ReadPcmFormat(type, audio);
     free(type);
@@ -103,11 +102,11 @@ void AskForStereo16(IWMSyncReader *reader, AudioOutput *audio) {
     wave.nBlockAlign = static_cast<WORD>(wave.nChannels * 2);
     wave.nAvgBytesPerSec = wave.nSamplesPerSec * wave.nBlockAlign;
     WM_MEDIA_TYPE type = {};
-    type.majortype = kAudioMajorType;
-    type.subtype = kPcmSubFormat;
+    type.majortype = WMMEDIATYPE_Audio;
+    type.subtype = WMMEDIASUBTYPE_PCM;
     type.bFixedSizeSamples = TRUE;
     type.lSampleSize = wave.nBlockAlign;
-    type.formattype = kWaveFormatExType;
+    type.formattype = FORMAT_WaveFormatEx;
     type.cbFormat = sizeof(wave);
     type.pbFormat = reinterpret_cast<BYTE *>(&wave);
     if (SUCCEEDED(props->SetMediaType(&type))) SetAudioProps(reader, audio, props);

@@ -4,10 +4,6 @@
 
 namespace {
 
-const GUID kUnknownId = {0x00000000, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
-const GUID kSequentialStreamId = {0x0C733A30, 0x2A1C, 0x11CE, {0xAD, 0xE5, 0x00, 0xAA, 0x00, 0x44, 0x77, 0x3D}};
-const GUID kStreamId = {0x0000000C, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
-
 // What the stream's calls answer once its owner has closed the file.
 const HRESULT kFileClosed = HRESULT_FROM_WIN32(ERROR_INVALID_HANDLE);
 
@@ -47,7 +43,9 @@ class FileStream final : public IStream {
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID id, void **object) override {
         if (!object) return E_POINTER;
         *object = nullptr;
-        if (id != kUnknownId && id != kSequentialStreamId && id != kStreamId) return E_NOINTERFACE;
+        if (!IsEqualIID(id, __uuidof(IUnknown)) && !IsEqualIID(id, __uuidof(ISequentialStream)) &&
+            !IsEqualIID(id, __uuidof(IStream)))
+            return E_NOINTERFACE;
         *object = static_cast<IStream *>(this);
         AddRef();
         return S_OK;

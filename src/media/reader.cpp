@@ -4,8 +4,6 @@
 
 #include "media/asf_probe.h"
 
-const GUID kHeaderInfoId = {0x96406BDA, 0x2B2B, 0x11D3, {0xB3, 0x6B, 0x00, 0xC0, 0x4F, 0x61, 0x08, 0xFF}};
-
 namespace {
 
 typedef HRESULT(WINAPI *CreateSyncReaderFn)(IUnknown *certificate, DWORD rights, IWMSyncReader **reader);

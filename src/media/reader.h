@@ -44,6 +44,3 @@ void OpenReader(const char *fileName, ReaderHold *hold, HRESULT *lastStatus);
 // stream from another thread than the one that opened it, and that thread's
 // apartment is the player's own. Closing twice does nothing more.
 void CloseReader(ReaderHold *hold);
-
-// The interface id of the reader's header view, IWMHeaderInfo.
-extern const GUID kHeaderInfoId;

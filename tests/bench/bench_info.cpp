@@ -27,7 +27,7 @@ double BareRuntimeQuery(CreateSyncReaderFn create, const std::wstring &file) {
     if (FAILED(create(nullptr, WMT_RIGHT_PLAYBACK, &reader))) return -1;
     if (SUCCEEDED(reader->Open(file.c_str()))) {
         IWMHeaderInfo *header = nullptr;
-        if (SUCCEEDED(reader->QueryInterface(kHeaderInfoId, reinterpret_cast<void **>(&header))) && header) {
+        if (SUCCEEDED(reader->QueryInterface(__uuidof(IWMHeaderInfo), reinterpret_cast<void **>(&header))) && header) {
             WORD count = 0;
             if (FAILED(header->GetAttributeCount(0, &count))) count = 0;
             for (WORD index = 0; index < count; ++index) {

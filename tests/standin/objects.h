@@ -8,14 +8,6 @@
 
 #include "script.h"
 
-// Interface ids the objects answer to.
-extern const GUID kUnknownId;
-extern const GUID kSyncReaderId;
-extern const GUID kHeaderInfoId;
-extern const GUID kSampleBufferId;
-extern const GUID kMediaPropsId;
-extern const GUID kOutputMediaPropsId;
-
 // A decoded sample of `size` bytes following Standin_SampleByte(index, ...),
 // with a reference count of 1; counted in buffersAlive until released.
 INSSBuffer *NewSampleBuffer(uint32_t index, uint32_t size);

@@ -4,14 +4,9 @@
 
 #include <mmreg.h>
 #include <string.h>
+#include <uuids.h>
 
 namespace {
-
-const GUID kAudioMajorType = {0x73647561, 0x0000, 0x0010, {0x80, 0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71}};
-const GUID kVideoMajorType = {0x73646976, 0x0000, 0x0010, {0x80, 0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71}};
-const GUID kWaveFormatExType = {0x05589F81, 0xC356, 0x11CE, {0xBF, 0x01, 0x00, 0xAA, 0x00, 0x55, 0x59, 0x5A}};
-// The base media subtype; its first field carries a wave format tag.
-const GUID kSubtypeBase = {0x00000000, 0x0000, 0x0010, {0x80, 0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71}};
 
 class OutputProps final : public IWMOutputMediaProps {
   public:
@@ -20,7 +15,8 @@ class OutputProps final : public IWMOutputMediaProps {
 
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID id, void **object) override {
         if (!object) return E_POINTER;
-        if (id == kUnknownId || id == kMediaPropsId || id == kOutputMediaPropsId) {
+        if (IsEqualIID(id, __uuidof(IUnknown)) || IsEqualIID(id, __uuidof(IWMMediaProps)) ||
+            IsEqualIID(id, __uuidof(IWMOutputMediaProps))) {
             *object = static_cast<IWMOutputMediaProps *>(this);
             AddRef();
             return S_OK;
@@ -37,7 +33,7 @@ class OutputProps final : public IWMOutputMediaProps {
 
     HRESULT STDMETHODCALLTYPE GetType(GUID *type) override {
         if (!type) return E_POINTER;
-        *type = format_.audio ? kAudioMajorType : kVideoMajorType;
+        *type = format_.audio ? WMMEDIATYPE_Audio : WMMEDIATYPE_Video;
         return S_OK;
     }
 
@@ -67,17 +63,18 @@ class OutputProps final : public IWMOutputMediaProps {
         if (extensible) {
             wave.Format.cbSize = sizeof(WAVEFORMATEXTENSIBLE) - sizeof(WAVEFORMATEX);
             wave.Samples.wValidBitsPerSample = format_.bitsPerSample;
-            wave.SubFormat = kSubtypeBase;
+            // The base media subtype; its first field carries a wave format tag.
+            wave.SubFormat = WMMEDIASUBTYPE_Base;
             wave.SubFormat.Data1 = format_.block == kBlockFloatSubFormat ? WAVE_FORMAT_IEEE_FLOAT : WAVE_FORMAT_PCM;
         }
 
         memset(type, 0, sizeof(*type));
-        type->majortype = format_.audio ? kAudioMajorType : kVideoMajorType;
-        type->subtype = kSubtypeBase;
+        type->majortype = format_.audio ? WMMEDIATYPE_Audio : WMMEDIATYPE_Video;
+        type->subtype = WMMEDIASUBTYPE_Base;
         type->subtype.Data1 = format_.formatTag;
         type->bFixedSizeSamples = TRUE;
         type->lSampleSize = wave.Format.nBlockAlign;
-        type->formattype = kWaveFormatExType;
+        type->formattype = FORMAT_WaveFormatEx;
         type->cbFormat = format_.block == kBlockShorterThanClaimed ? sizeof(WAVEFORMATEX) : formatSize;
         memcpy(type + 1, &wave, sizeof(wave));
         type->pbFormat = format_.block == kBlockMissing ? nullptr : reinterpret_cast<BYTE *>(type + 1);
@@ -100,7 +97,7 @@ class OutputProps final : public IWMOutputMediaProps {
 IWMOutputMediaProps *NewOutputProps(const OutputFormat &format) { return new OutputProps(format); }
 
 bool FormatOfType(const WM_MEDIA_TYPE *type, OutputFormat *format) {
-    if (type->formattype != kWaveFormatExType || !type->pbFormat || type->cbFormat < sizeof(WAVEFORMATEX)) return false;
+    if (!IsEqualGUID(type->formattype, FORMAT_WaveFormatEx) || !type->pbFormat || type->cbFormat < sizeof(WAVEFORMATEX)) return false;
     const WAVEFORMATEX *wave = reinterpret_cast<const WAVEFORMATEX *>(type->pbFormat);
     format->formatTag = wave->wFormatTag;
     format->sampleRate = wave->nSamplesPerSec;

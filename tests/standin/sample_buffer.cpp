@@ -16,7 +16,7 @@ class SampleBuffer final : public INSSBuffer {
 
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID id, void **object) override {
         if (!object) return E_POINTER;
-        if (id == kUnknownId || id == kSampleBufferId) {
+        if (IsEqualIID(id, __uuidof(IUnknown)) || IsEqualIID(id, __uuidof(INSSBuffer))) {
             *object = static_cast<INSSBuffer *>(this);
             AddRef();
             return S_OK;

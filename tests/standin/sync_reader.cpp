@@ -5,13 +5,6 @@
 #include "objects.h"
 #include "sync_reader_stubs.h"
 
-const GUID kUnknownId = {0x00000000, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
-const GUID kSyncReaderId = {0x9397F121, 0x7705, 0x4DC9, {0xB0, 0x49, 0x98, 0xB6, 0x98, 0x18, 0x84, 0x14}};
-const GUID kHeaderInfoId = {0x96406BDA, 0x2B2B, 0x11D3, {0xB3, 0x6B, 0x00, 0xC0, 0x4F, 0x61, 0x08, 0xFF}};
-const GUID kSampleBufferId = {0xE1CD3524, 0x03D7, 0x11D2, {0x9E, 0xED, 0x00, 0x60, 0x97, 0xD2, 0xD7, 0xCF}};
-const GUID kMediaPropsId = {0x96406BCE, 0x2B2B, 0x11D3, {0xB3, 0x6B, 0x00, 0xC0, 0x4F, 0x61, 0x08, 0xFF}};
-const GUID kOutputMediaPropsId = {0x96406BD7, 0x2B2B, 0x11D3, {0xB3, 0x6B, 0x00, 0xC0, 0x4F, 0x61, 0x08, 0xFF}};
-
 namespace {
 
 class SyncReader final : public SyncReaderStubs, public IWMHeaderInfo {
@@ -29,9 +22,9 @@ class SyncReader final : public SyncReaderStubs, public IWMHeaderInfo {
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID id, void **object) override {
         if (!object) return E_POINTER;
         *object = nullptr;
-        if (id == kUnknownId || id == kSyncReaderId) {
+        if (IsEqualIID(id, __uuidof(IUnknown)) || IsEqualIID(id, __uuidof(IWMSyncReader))) {
             *object = static_cast<IWMSyncReader *>(this);
-        } else if (id == kHeaderInfoId) {
+        } else if (IsEqualIID(id, __uuidof(IWMHeaderInfo))) {
             if (Failing(kFailQueryHeaderInfo)) return E_FAIL;
             *object = static_cast<IWMHeaderInfo *>(this);
         } else {
