@@ -7,18 +7,24 @@ namespace {
 // What the stream's calls answer once its owner has closed the file.
 const HRESULT kFileClosed = HRESULT_FROM_WIN32(ERROR_INVALID_HANDLE);
 
+}  // namespace
+
 // A read-only IStream over the handle. The runtime may call it from a thread
 // of its own, and a runtime that keeps a reference may call it after the
 // owner closed the file: the lock keeps the handle from closing under a read
 // and the reads of both threads apart.
 class FileStream final : public IStream {
   public:
-    explicit FileStream(HANDLE file) : file_(file) { InitializeCriticalSection(&lock_); }
+    // sharesWriting: another program may be writing the file meanwhile.
+    FileStream(HANDLE file, bool sharesWriting) : file_(file), sharesWriting_(sharesWriting) {
+        InitializeCriticalSection(&lock_);
+    }
 
-    // Reads at an offset; 0 once the file is closed.
+    // Reads at an offset; 0 on an error and once the file is closed.
     DWORD ReadAt(uint64_t offset, void *buffer, DWORD size) {
         EnterCriticalSection(&lock_);
-        DWORD got = ReadLocked(offset, buffer, size);
+        DWORD got = 0;
+        if (FAILED(ReadLocked(offset, buffer, size, &got))) got = 0;
         LeaveCriticalSection(&lock_);
         return got;
     }
@@ -57,19 +63,20 @@ class FileStream final : public IStream {
         return left;
     }
 
+    // S_FALSE is the end of the file to a runtime, so only a short read
+    // says it: a read that fails (a network share gone, a stick pulled)
+    // answers its error, and the track does not pass for finished.
     HRESULT STDMETHODCALLTYPE Read(void *buffer, ULONG size, ULONG *read) override {
         if (read) *read = 0;
         if (!buffer && size) return STG_E_INVALIDPOINTER;
         EnterCriticalSection(&lock_);
-        HRESULT status = kFileClosed;
-        if (file_ != INVALID_HANDLE_VALUE) {
-            ULONG got = ReadLocked(position_, buffer, size);
-            position_ += got;
-            if (read) *read = got;
-            status = got == size ? S_OK : S_FALSE;
-        }
+        DWORD got = 0;
+        HRESULT status = ReadLocked(position_, buffer, size, &got);
+        position_ += got;
         LeaveCriticalSection(&lock_);
-        return status;
+        if (read) *read = got;
+        if (FAILED(status)) return status;
+        return got == size ? S_OK : S_FALSE;
     }
 
     HRESULT STDMETHODCALLTYPE Seek(LARGE_INTEGER move, DWORD origin, ULARGE_INTEGER *newPosition) override {
@@ -88,7 +95,7 @@ class FileStream final : public IStream {
         if (!Size(&size)) return kFileClosed;
         stat->type = STGTY_STREAM;
         stat->cbSize.QuadPart = size;
-        stat->grfMode = STGM_READ | STGM_SHARE_DENY_WRITE;
+        stat->grfMode = STGM_READ | (sharesWriting_ ? STGM_SHARE_DENY_NONE : STGM_SHARE_DENY_WRITE);
         return S_OK;
     }
 
@@ -109,14 +116,16 @@ class FileStream final : public IStream {
     // plug-in's, so each seek and its read go together under the lock. (A
     // read that names its offset would need no seek, but Wine takes several
     // times longer over it.)
-    DWORD ReadLocked(uint64_t offset, void *buffer, DWORD size) {
-        DWORD got = 0;
+    HRESULT ReadLocked(uint64_t offset, void *buffer, DWORD size, DWORD *got) {
+        *got = 0;
+        if (file_ == INVALID_HANDLE_VALUE) return kFileClosed;
         LARGE_INTEGER at;
         at.QuadPart = static_cast<LONGLONG>(offset);
-        if (file_ == INVALID_HANDLE_VALUE || !SetFilePointerEx(file_, at, nullptr, FILE_BEGIN) ||
-            !ReadFile(file_, buffer, size, &got, nullptr))
-            return 0;
-        return got;
+        if (!SetFilePointerEx(file_, at, nullptr, FILE_BEGIN) || !ReadFile(file_, buffer, size, got, nullptr)) {
+            *got = 0;
+            return HRESULT_FROM_WIN32(GetLastError());
+        }
+        return S_OK;
     }
 
     HRESULT MovePosition(LARGE_INTEGER move, DWORD origin) {
@@ -141,34 +150,47 @@ class FileStream final : public IStream {
     LONG references_ = 1;
     CRITICAL_SECTION lock_;
     HANDLE file_;
+    const bool sharesWriting_;
     ULONGLONG position_ = 0;
 };
 
-FileStream *StreamOf(const FileSource &source) { return static_cast<FileStream *>(source.stream); }
+namespace {
+
+HANDLE OpenForReading(const WCHAR *name, DWORD sharing) {
+    return CreateFileW(name, GENERIC_READ, sharing, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+}
 
 }  // namespace
 
 FileSource NoFileSource() { return FileSource{nullptr}; }
 
+IStream *StreamOf(const FileSource &source) { return source.file; }
+
 bool OpenFileSource(const WCHAR *name, FileSource *source) {
     *source = NoFileSource();
-    HANDLE file = CreateFileW(name, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    bool sharesWriting = false;
+    HANDLE file = OpenForReading(name, FILE_SHARE_READ | FILE_SHARE_DELETE);
+    if (file == INVALID_HANDLE_VALUE && GetLastError() == ERROR_SHARING_VIOLATION) {
+        // Someone has it open for writing: without sharing that, the file
+        // would not play at all.
+        sharesWriting = true;
+        file = OpenForReading(name, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE);
+    }
     if (file == INVALID_HANDLE_VALUE) return false;
-    source->stream = new (std::nothrow) FileStream(file);
-    if (!source->stream) CloseHandle(file);
-    return source->stream != nullptr;
+    source->file = new (std::nothrow) FileStream(file, sharesWriting);
+    if (!source->file) CloseHandle(file);
+    return source->file != nullptr;
 }
 
 DWORD ReadFileSourceAt(const FileSource &source, uint64_t offset, void *buffer, DWORD size) {
-    return source.stream ? StreamOf(source)->ReadAt(offset, buffer, size) : 0;
+    return source.file ? source.file->ReadAt(offset, buffer, size) : 0;
 }
 
-bool FileSourceSize(const FileSource &source, uint64_t *size) { return source.stream && StreamOf(source)->Size(size); }
+bool FileSourceSize(const FileSource &source, uint64_t *size) { return source.file && source.file->Size(size); }
 
 void CloseFileSource(FileSource *source) {
-    if (!source->stream) return;
-    StreamOf(*source)->CloseFile();
-    source->stream->Release();
+    if (!source->file) return;
+    source->file->CloseFile();
+    source->file->Release();
     *source = NoFileSource();
 }

@@ -5,28 +5,36 @@
 // its Open fails, and the user's file would stay locked until the player
 // exits. The handle reads and lets others read, rename and delete, so a
 // playing file can be moved or deleted as people expect of a player, but
-// nobody can write it under the decoder. It is closed when its owner is
-// done, whatever references the runtime still holds to the stream; the
-// stream's calls fail from then on.
+// nobody can start writing it under the decoder. A file some program already
+// has open for writing (a download still arriving, a tag editor's) is read
+// all the same, sharing that writing: the plug-in itself never writes. The
+// handle is closed when its owner is done, whatever references the runtime
+// still holds to the stream; the stream's calls fail from then on.
 #pragma once
 
 #include <stdint.h>
 #include <windows.h>
 #include <objidl.h>
 
+// The read-only stream over the file's handle.
+class FileStream;
+
 struct FileSource {
-    IStream *stream;  // over the file's handle: the plug-in's own reference, or null
+    FileStream *file;  // the plug-in's own reference, or null
 };
 
 // A source with no file.
 FileSource NoFileSource();
+
+// The stream to hand the runtime; null when there is no file.
+IStream *StreamOf(const FileSource &source);
 
 // Opens the file by its UTF-16 name. False, with no file, when the name is
 // nothing the plug-in can open as a file (an address only the runtime can
 // reach, a file that does not exist) or the stream cannot be made.
 bool OpenFileSource(const WCHAR *name, FileSource *source);
 
-// Reads up to `size` bytes at `offset`; gives the count read.
+// Reads up to `size` bytes at `offset`; gives the count read (0 on an error).
 DWORD ReadFileSourceAt(const FileSource &source, uint64_t offset, void *buffer, DWORD size);
 
 // The file's size in bytes; false when there is no file.

@@ -105,7 +105,7 @@ void OpenReader(const char *fileName, ReaderHold *hold, HRESULT *lastStatus) {
     // A file that did not open shows itself later as a stream without samples
     // or a file without attributes. The reader is given back at once: a
     // reader whose Open failed has nothing to offer.
-    *lastStatus = ownFile ? hold->reader->OpenStream(hold->source.stream) : hold->reader->Open(wideName);
+    *lastStatus = ownFile ? hold->reader->OpenStream(StreamOf(hold->source)) : hold->reader->Open(wideName);
     if (FAILED(*lastStatus)) ReleaseReader(hold);
 }
 

@@ -7,6 +7,8 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <stdio.h>
+
 #include <string>
 
 #include "plugin/module.h"
@@ -95,6 +97,20 @@ TEST_F(RealRuntime, APlayingFileCanBeRenamedAndDeletedAndPlaysOn) {
     ExpectNear(first + ReadToEnd(stream).bytes, 5.0 * 44100 * 4);
     OpsOf(stream)->Close(stream);
     EXPECT_EQ(GetFileAttributesA(renamed.c_str()), INVALID_FILE_ATTRIBUTES) << "the file is gone";
+}
+
+// A download still being written, or a file a tag editor holds: another
+// program has it open for writing, sharing reading, and it plays whole and
+// shows its length all the same.
+TEST_F(RealRuntime, AFileOpenForWritingElsewherePlaysWhole) {
+    std::string path = CopyOf("stereo44.wma");
+    HANDLE writer = CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(writer, INVALID_HANDLE_VALUE) << "error " << GetLastError();
+    EXPECT_NEAR(Query(path).durationMs, 5000, 100);
+    Decoded decoded = DecodeFile(module, path);
+    printf("held for writing: %llu bytes decoded\n", static_cast<unsigned long long>(decoded.bytes));
+    ExpectNear(decoded.bytes, 5.0 * 44100 * 4);
+    CloseHandle(writer);
 }
 
 TEST_F(RealRuntime, StreamsAreIndependentOfEachOtherAndOfTheModule) {
