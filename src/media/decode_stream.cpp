@@ -173,13 +173,14 @@ const StreamOps kStreamOps = {Read, Seek, DoNothing, DoNothing, Close};
 
 // Finds the audio among the reader's outputs, in a format the player can
 // take, and keeps the runtime to it; where the runtime will not switch the
-// others off, their samples are dropped as they come. A file with nothing
-// the player can hear gives its reader and file back at once, and every
-// read then returns 0.
+// others off, their samples are dropped as they come. A file the runtime
+// refused, or with nothing the player can hear, gives its reader and file
+// back at once (a player may hold the stream long after), and every read
+// then returns 0.
 void ChooseAudio(DecodeStream *stream) {
     IWMSyncReader *reader = stream->reader.reader;
     if (reader) ChooseAudioOutput(reader, &stream->audio);
-    if (!DeliversPcm(stream->audio)) CloseReader(&stream->reader);
+    if (!reader || !DeliversPcm(stream->audio)) CloseReader(&stream->reader);
     stream->otherOutputs = stream->audio.found && stream->audio.outputCount > 1;
     if (stream->otherOutputs && stream->reader.reader) SelectOnlyAudio(stream->reader.reader, stream->audio);
     PcmLayout layout = LayoutOf(stream->audio);

@@ -423,6 +423,20 @@ TEST_F(RuntimeTest, TheFileClosesWithTheStreamWhateverTheRuntimeKeeps) {
     Standin_SetFailures(0);
 }
 
+// A file the runtime refuses is given back at once: another program may
+// write it while the player still holds the silent stream.
+TEST_F(RuntimeTest, AFileTheRuntimeRefusesIsFreeBeforeTheStreamCloses) {
+    std::string path = ScratchPath("refused.wma");
+    std::ofstream(path, std::ios::binary) << "ID3" << std::string(200, 'r');
+    DefineFile(path, {500});
+    Standin_SetFailures(kFailOpen);
+    DecodeStream *stream = Open(path);
+    const uint8_t *data;
+    EXPECT_EQ(Read(stream, &data), 0u);
+    EXPECT_TRUE(NobodyHasOpen(path));
+    Standin_SetFailures(0);
+}
+
 // The name is converted into 1024 UTF-16 units, its terminator included.
 TEST_F(RuntimeTest, NameThatDoesNotFit1024UnitsNeverReachesOpen) {
     std::string tooLong = std::string(1100, 'a') + ".wma";
