@@ -56,6 +56,17 @@ bool MayBeWholeFile(const FileSource &source) {
     return FileSourceSize(source, &size) && CanStartAsfFile(first, count, size);
 }
 
+// This thread's mark: given the first time it is asked for, and never to
+// any other thread. A thread id would not do: a thread that starts after
+// another ended may get its id, and closing there would undo that new
+// thread's own COM.
+uint64_t ThisThreadsMark() {
+    static volatile LONG64 marksGiven;
+    thread_local uint64_t mark;
+    if (!mark) mark = static_cast<uint64_t>(InterlockedIncrement64(&marksGiven));
+    return mark;
+}
+
 void ReleaseReader(ReaderHold *hold) {
     hold->reader->Close();
     hold->reader->Release();
@@ -90,7 +101,7 @@ void OpenReader(const char *fileName, ReaderHold *hold, HRESULT *lastStatus) {
     // RPC_E_CHANGED_MODE: COM is usable, and nothing is to be undone.
     *lastStatus = CoInitialize(nullptr);
     hold->comInitialized = SUCCEEDED(*lastStatus);
-    hold->comThread = GetCurrentThreadId();
+    hold->comThread = ThisThreadsMark();
 
     CreateSyncReaderFn create = RuntimeFactory();
     if (!create) {
@@ -115,6 +126,6 @@ void CloseReader(ReaderHold *hold) {
     CloseFileSource(&hold->source);
     // Closed on another thread, the opening thread keeps its count: it is
     // not ours to undo from here, and this thread's count is the player's.
-    if (hold->comInitialized && hold->comThread == GetCurrentThreadId()) CoUninitialize();
+    if (hold->comInitialized && hold->comThread == ThisThreadsMark()) CoUninitialize();
     hold->comInitialized = false;
 }

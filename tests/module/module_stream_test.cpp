@@ -306,6 +306,34 @@ TEST_F(ComTest, ClosingOnAnotherThreadLeavesThatThreadsApartment) {
     EXPECT_EQ(Apartment(), "none");
 }
 
+// A thread that starts after another ended may get that thread's id. A
+// stream opened on the ended thread and closed on the new one leaves the
+// new thread's apartment alone.
+TEST_F(ComTest, ClosingOnAThreadThatInheritedTheOpenersIdLeavesItsApartment) {
+    DefineFile(kSong, {500});
+    DecodeStream *stream = nullptr;
+    DWORD openerId = 0;
+    std::thread([&] {
+        openerId = GetCurrentThreadId();
+        stream = Open(kSong);
+    }).join();
+    ASSERT_NE(stream, nullptr);
+    std::string after;
+    bool inherited = false;
+    for (int tries = 0; tries < 20000 && !inherited; ++tries) {
+        std::thread([&] {
+            if (GetCurrentThreadId() != openerId) return;
+            inherited = true;
+            CoInitialize(nullptr);
+            Close(stream);
+            after = Apartment();
+            CoUninitialize();
+        }).join();
+    }
+    ASSERT_TRUE(inherited) << "no new thread got the opener's id";
+    EXPECT_EQ(after, "single") << "the close took the new thread's apartment";
+}
+
 // Opened and closed on one thread, COM is as it was: nothing left behind,
 // and a thread in the multithreaded apartment stays there.
 TEST_F(ComTest, StreamsAndQueriesLeaveTheirThreadAsTheyFoundIt) {
