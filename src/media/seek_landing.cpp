@@ -23,14 +23,18 @@ uint64_t FramesAt(uint64_t time, uint32_t rate, bool nearest) {
 
 // The runtime's word for the sample is usable when it lies between a few
 // seconds before where it was asked to start and a few seconds after the
-// position, and its duration agrees with its bytes (within a frame and a
-// hundredth, for times rounded to the millisecond).
+// position, and its duration agrees with its bytes within a frame and a
+// hundredth, and a millisecond: Windows' runtime stamps times and durations
+// in whole milliseconds, rounded down (2,048 frames at 48 kHz last 42 ms).
+// Such a time is then up to a millisecond early, and so the audio starts
+// up to a millisecond after the position.
 bool Plausible(const SeekLanding &landing, PcmLayout layout, uint64_t time, uint64_t duration, uint64_t frames) {
     if (duration == 0 || time + kPlausibleDistance < landing.asked ||
         time > landing.target + kPlausibleDistance)
         return false;
     uint64_t durationFrames = FramesAt(duration, layout.rate, true);
-    return Distance(durationFrames, frames) <= 1 + frames / 100;
+    uint64_t framesInAMillisecond = (layout.rate + 999) / 1000;
+    return Distance(durationFrames, frames) <= 1 + frames / 100 + framesInAMillisecond;
 }
 
 LandingStep Step(LandingAction action) { return LandingStep{action, 0, 0}; }

@@ -113,6 +113,25 @@ INSTANTIATE_TEST_SUITE_P(
                       LandingCase{"never before 1.5 s", 0, 15000000, 1234, 150, 0, 4},
                       LandingCase{"early at 44.1 kHz", -100000, 0, 1017, 101, 308 * 4, 1, 44100}));
 
+// Windows' runtime stamps whole milliseconds, rounded down: 2,048 frames at
+// 48 kHz come stamped 42 ms apart and lasting 42 ms. The sample holding
+// 1,017 ms (frame 48,816) is number 23, stamped 981 ms (it starts at
+// 981.33), so the audio starts 16 frames late: well within the millisecond
+// the stamps carry.
+TEST_F(StreamTest, WholeMillisecondStampsLandWithinAMillisecond) {
+    const uint32_t kFrames = 2048, kBytes = kFrames * 4;
+    int id = DefineFile(kSong, std::vector<uint32_t>(60, kBytes));
+    Standin_SetOutputFormat(id, 1, 48000, 2, 16);
+    Standin_SetStamps(kStampsWholeMs);
+    DecodeStream *stream = Open(kSong);
+    ASSERT_EQ(Seek(stream, 1017), 1017);
+    std::vector<ExpectedSample> rest;
+    for (uint32_t index = 23; index < 60; ++index) rest.push_back({index, kBytes});
+    rest[0].from = (48816 + 16 - 23 * kFrames) * 4;
+    EXPECT_TRUE(ReadAll(stream, rest, nullptr));
+    EXPECT_EQ(Record().setRangeCalls, 1);
+}
+
 // A runtime whose sample times do not fit its samples (10 ms of half as many
 // bytes) is
 // not second-guessed: the audio starts where it landed, as it always did.

@@ -12,6 +12,7 @@ struct Script {
     uint32_t failures = 0;
     int failBufferOf = -1;
     SeekLanding landing = {0, 0};
+    int stamps = kStampsEvery10Ms;
     StandinRecord record = {};
 };
 
@@ -42,6 +43,8 @@ void AddAttribute(int id, const wchar_t *name, size_t nameUnits, int type, const
 StandinRecord &Record() { return TheScript().record; }
 
 SeekLanding Landing() { return TheScript().landing; }
+
+int Stamps() { return TheScript().stamps; }
 
 bool Failing(uint32_t failure) { return (TheScript().failures & failure) != 0; }
 
@@ -77,6 +80,7 @@ STANDIN_API void Standin_Reset(void) {
     script.failures = 0;
     script.failBufferOf = -1;
     script.landing = SeekLanding{0, 0};
+    script.stamps = kStampsEvery10Ms;
     script.record = StandinRecord();
     script.record.readersAlive = alive.readersAlive;
     script.record.buffersAlive = alive.buffersAlive;
@@ -170,6 +174,8 @@ STANDIN_API long Standin_ReadKeptStream(void) {
 }
 
 STANDIN_API void Standin_SetSeekLanding(int64_t shift, uint64_t floor) { TheScript().landing = SeekLanding{shift, floor}; }
+
+STANDIN_API void Standin_SetStamps(int stamps) { TheScript().stamps = stamps; }
 
 STANDIN_API void Standin_SetFailures(uint32_t failures) { TheScript().failures = failures; }
 

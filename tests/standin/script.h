@@ -44,6 +44,9 @@ struct SeekLanding {
 };
 SeekLanding Landing();
 
+// StandinStamps.
+int Stamps();
+
 // The record the control API reads back; objects update it directly.
 StandinRecord &Record();
 

@@ -82,6 +82,17 @@ STANDIN_API void Standin_AcceptOutputProps(int id, int accept);
 // after the start.
 STANDIN_API void Standin_SetSeekLanding(int64_t shift, uint64_t floor);
 
+// How GetNextSample stamps its samples, for every reader.
+enum StandinStamps {
+    kStampsEvery10Ms = 0,  // the default: see below
+    // As Windows' runtime stamps: a sample's time and duration in whole
+    // milliseconds, rounded down, from the bytes of its output before it and
+    // its own bytes at the output's format. SetRange then lands on the
+    // sample that holds the start (+ shift, never before floor).
+    kStampsWholeMs,
+};
+STANDIN_API void Standin_SetStamps(int stamps);
+
 // Failure switches: each makes the named runtime call return E_FAIL.
 enum StandinFailure {
     kFailCreate = 1 << 0,             // WMCreateSyncReader
@@ -115,9 +126,9 @@ STANDIN_API void Standin_FailBufferOf(int sampleIndex);
 // when no stream was kept.
 STANDIN_API long Standin_ReadKeptStream(void);  // an HRESULT
 
-// Samples are 10 ms = 100,000 units apart, sample i starting at i * 100,000
-// and lasting 100,000 units. SetRange moves the next sample as
-// Standin_SetSeekLanding says.
+// Unless stamped in whole milliseconds, samples are 10 ms = 100,000 units
+// apart, sample i starting at i * 100,000 and lasting 100,000 units, and
+// SetRange moves the next sample as Standin_SetSeekLanding says.
 //
 // Errors the stand-in gives besides E_FAIL: NS_E_NO_MORE_SAMPLES at the end
 // of a file, NS_E_FILE_NOT_FOUND for a name that was not scripted,

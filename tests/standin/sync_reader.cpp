@@ -97,6 +97,11 @@ class SyncReader final : public SyncReaderStubs, public IWMHeaderInfo {
         int64_t at = static_cast<int64_t>(start) + landing.shift;
         QWORD landed = at < 0 ? 0 : static_cast<QWORD>(at);
         if (landed < landing.floor) landed = landing.floor;
+        if (Stamps() == kStampsWholeMs) {
+            nextSample_ = 0;
+            while (nextSample_ < file_.sampleSizes.size() && ExactEnd(nextSample_) <= landed) ++nextSample_;
+            return S_OK;
+        }
         QWORD first = (landed + kSampleSpacing - 1) / kSampleSpacing;
         nextSample_ = first < file_.sampleSizes.size() ? static_cast<size_t>(first) : file_.sampleSizes.size();
         return S_OK;
@@ -115,8 +120,9 @@ class SyncReader final : public SyncReaderStubs, public IWMHeaderInfo {
         if (nextSample_ >= file_.sampleSizes.size()) return kNoMoreSamples;
         uint32_t index = static_cast<uint32_t>(nextSample_++);
         *sample = NewSampleBuffer(index, file_.sampleSizes[index]);
-        if (time) *time = static_cast<QWORD>(index) * kSampleSpacing;
-        if (duration) *duration = kSampleSpacing;
+        bool wholeMs = Stamps() == kStampsWholeMs;
+        if (time) *time = wholeMs ? WholeMs(BytesBefore(index), index) : static_cast<QWORD>(index) * kSampleSpacing;
+        if (duration) *duration = wholeMs ? WholeMs(file_.sampleSizes[index], index) : QWORD{kSampleSpacing};
         if (flags) *flags = 0;
         if (output) *output = file_.sampleOutputs[index];
         if (streamOut) *streamOut = static_cast<WORD>(file_.sampleOutputs[index] + 1);
@@ -260,6 +266,29 @@ class SyncReader final : public SyncReaderStubs, public IWMHeaderInfo {
 
   private:
     bool Selected(uint32_t output) const { return output >= selected_.size() || selected_[output]; }
+
+    // Bytes a second of the output sample `index` is on, at its format now.
+    uint64_t ByteRate(size_t index) const {
+        const OutputFormat &format = file_.outputs.at(file_.sampleOutputs[index]);
+        return static_cast<uint64_t>(format.sampleRate) * format.channels * (format.bitsPerSample / 8);
+    }
+    // The bytes of the same output before sample `index`.
+    uint64_t BytesBefore(size_t index) const {
+        uint64_t bytes = 0;
+        for (size_t at = 0; at < index; ++at)
+            if (file_.sampleOutputs[at] == file_.sampleOutputs[index]) bytes += file_.sampleSizes[at];
+        return bytes;
+    }
+    // `bytes` of sample `index`'s output as a time in whole milliseconds, rounded down.
+    QWORD WholeMs(uint64_t bytes, size_t index) const {
+        uint64_t rate = ByteRate(index);
+        return rate ? bytes * 1000 / rate * 10000 : 0;
+    }
+    // Where sample `index` truly ends, in 100-ns units.
+    QWORD ExactEnd(size_t index) const {
+        uint64_t rate = ByteRate(index);
+        return rate ? (BytesBefore(index) + file_.sampleSizes[index]) * 10000000 / rate : 0;
+    }
 
     void OpenScripted(const ScriptedFile *file) {
         file_ = *file;  // a copy: Standin_Reset may forget the script meanwhile
