@@ -113,6 +113,38 @@ void AskForStereo16(IWMSyncReader *reader, AudioOutput *audio) {
     props->Release();
 }
 
+IWMProfile *ProfileOf(IWMSyncReader *reader) {
+    IWMProfile *profile = nullptr;
+    if (FAILED(reader->QueryInterface(__uuidof(IWMProfile), reinterpret_cast<void **>(&profile)))) profile = nullptr;
+    return profile;
+}
+
+// The bit rate the reader's profile gives for the stream of `output`; 0
+// where the runtime cannot say (Wine's cannot).
+DWORD StreamBitrate(IWMSyncReader *reader, IWMProfile *profile, DWORD output) {
+    WORD stream = 0;
+    DWORD count = 0, bitrate = 0;
+    if (!profile || FAILED(reader->GetStreamNumberForOutput(output, &stream)) || FAILED(profile->GetStreamCount(&count)))
+        return 0;
+    for (DWORD index = 0; index < count && index < kMostOutputs; ++index) {
+        IWMStreamConfig *config = nullptr;
+        if (FAILED(profile->GetStream(index, &config)) || !config) continue;
+        WORD number = 0;
+        bool found = SUCCEEDED(config->GetStreamNumber(&number)) && number == stream;
+        if (found && FAILED(config->GetBitrate(&bitrate))) bitrate = 0;
+        config->Release();
+        if (found) break;
+    }
+    return bitrate;
+}
+
+// True when `a` is to be heard rather than `b`.
+bool Outranks(const AudioOutput &a, const AudioOutput &b) {
+    if (a.bitrate != b.bitrate) return a.bitrate > b.bitrate;
+    if (a.sampleRate != b.sampleRate) return a.sampleRate > b.sampleRate;
+    return a.channels > b.channels;
+}
+
 }  // namespace
 
 void FindAudioOutput(IWMSyncReader *reader, AudioOutput *audio) {
@@ -120,13 +152,30 @@ void FindAudioOutput(IWMSyncReader *reader, AudioOutput *audio) {
     DWORD count = 0;
     if (FAILED(reader->GetOutputCount(&count)) || count == 0) count = 1;
     audio->outputCount = count;
+    // Bit rates are asked for only once a second output is audio.
+    IWMProfile *profile = nullptr;
+    bool ranked = false;
     for (DWORD output = 0; output < count && output < kMostOutputs; ++output) {
-        if (ReadIfAudio(reader, output, audio)) {
-            audio->number = output;
-            audio->found = true;
-            return;
+        AudioOutput candidate = AudioOutput();
+        bool isAudio = ReadIfAudio(reader, output, &candidate);
+        audio->described = audio->described || candidate.described;
+        if (!isAudio) continue;
+        candidate.number = output;
+        candidate.outputCount = count;
+        candidate.described = candidate.found = true;
+        if (!audio->found) {
+            *audio = candidate;
+            continue;
         }
+        if (!ranked) {
+            profile = ProfileOf(reader);
+            audio->bitrate = StreamBitrate(reader, profile, audio->number);
+            ranked = true;
+        }
+        candidate.bitrate = StreamBitrate(reader, profile, output);
+        if (Outranks(candidate, *audio)) *audio = candidate;
     }
+    if (profile) profile->Release();
 }
 
 bool SelectOnlyAudio(IWMSyncReader *reader, const AudioOutput &audio) {

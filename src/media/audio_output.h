@@ -1,7 +1,11 @@
 // Which of a reader's outputs carries the file's audio, and the PCM format
-// the reader decodes it to. A file may hold video, image or script streams,
-// or a second audio stream, besides the one the player is to hear; the
-// first output whose media type is audio is the one.
+// the reader decodes it to. A file may hold video, image or script streams
+// besides the one the player is to hear, or several audio streams (one
+// recording at several bit rates). Runtimes list outputs in an order of
+// their own, Wine's in another at each open, so the audio heard is chosen
+// by what it is: the highest bit rate the file gives for its stream, then
+// the highest sample rate, then the most channels. The query and the stream
+// choose alike, and the player is told the format it gets.
 //
 // The player takes every byte as PCM in the format the query reported, so
 // a stream hands out nothing it cannot vouch for: an output that is not
@@ -18,16 +22,17 @@ struct AudioOutput {
     bool described;     // the runtime gave the media type of at least one output
     bool found;         // `number`'s media type is audio
     bool pcm;           // the format below is known and plain PCM
+    DWORD bitrate;      // the file's bit rate for the stream; 0 unknown, or not asked (one audio output)
     uint32_t sampleRate;
     uint16_t channels;
     uint16_t bitsPerSample;
     uint16_t blockAlign;  // bytes a frame
 };
 
-// Looks through the reader's outputs for the first audio one. Where none is
-// audio, or the reader cannot count its outputs, output 0 stands: found is
-// then false unless output 0 itself is audio, and pcm false unless its
-// format is PCM.
+// Looks through the reader's outputs for the audio one to hear (see above).
+// Where none is audio, or the reader cannot count its outputs, output 0
+// stands: found is then false unless output 0 itself is audio, and pcm
+// false unless its format is PCM.
 void FindAudioOutput(IWMSyncReader *reader, AudioOutput *audio);
 
 // FindAudioOutput, then the format Windows' runtime delivers by default:

@@ -42,12 +42,17 @@ MATRIX
 tone long1800.wma 1800 22050 1 wmav2 32k
 
 # Video first, then the audio (22,050 Hz mono): only the audio is the
-# file's sound. (A second audio stream is left to the stand-in: Wine's
-# runtime lists two audio streams in either order from run to run.)
+# file's sound.
 ffmpeg -nostdin -loglevel error -y -f lavfi -i "testsrc=size=64x48:rate=5:duration=3" \
     -f lavfi -i "sine=frequency=440:beep_factor=4:duration=3:sample_rate=22050" \
     -map 0:v -map 1:a -c:v wmv2 -b:v 50k -c:a wmav2 -b:a 32k -ac 1 -f asf av.wma
 echo "long1800.wma 1800 22050 1" >> matrix.txt
+
+# One second of sound in two audio streams, 16 kHz and 8 kHz mono: Wine's
+# runtime lists them in another order at each open.
+ffmpeg -nostdin -loglevel error -y -f lavfi -i "sine=frequency=440:beep_factor=4:duration=1:sample_rate=16000" \
+    -f lavfi -i "sine=frequency=660:beep_factor=4:duration=1:sample_rate=8000" \
+    -map 0:a -map 1:a -ac 1 -c:a wmav2 -b:a 32k two-rates.wma
 
 # Damaged and foreign inputs.
 head -c "$(( $(stat -c %s stereo44.wma) / 2 ))" stereo44.wma > truncated.wma

@@ -63,6 +63,7 @@ void StandinFixture::SetUp() {
     Standin_Reset();
     readersAtStart_ = Record().readersAlive;
     buffersAtStart_ = Record().buffersAlive;
+    propsAtStart_ = Record().propsAlive;
     module_ = Velmor_GetInputModule2(GetModuleHandle(nullptr), nullptr);
     ASSERT_NE(module_, nullptr);
 }
@@ -73,6 +74,7 @@ void StandinFixture::TearDown() {
     if (module_) module_->ops->Release(module_);
     EXPECT_EQ(LiveReaders(), 0) << "a reader was not released";
     EXPECT_EQ(LiveBuffers(), 0) << "a sample was not released";
+    EXPECT_EQ(LiveProps(), 0) << "output properties or a stream's profile were not released";
 }
 
 int StandinFixture::DefineFile(const std::string &name, const std::vector<uint32_t> &sampleSizes) {

@@ -48,7 +48,7 @@ class StandinFixture : public ::testing::Test {
   protected:
     void SetUp() override;
     // Closes what the test left open, releases the module, and checks that
-    // the plug-in gave back every reader and sample.
+    // the plug-in gave back every reader, sample and description.
     void TearDown() override;
 
     // Scripts a file under an ASCII name with samples of these sizes.
@@ -62,9 +62,11 @@ class StandinFixture : public ::testing::Test {
     // of an earlier test is counted there, not here).
     int LiveReaders() const { return Record().readersAlive - readersAtStart_; }
     int LiveBuffers() const { return Record().buffersAlive - buffersAtStart_; }
+    int LiveProps() const { return Record().propsAlive - propsAtStart_; }
 
     InputModule *module_ = nullptr;
     int readersAtStart_ = 0;
     int buffersAtStart_ = 0;
+    int propsAtStart_ = 0;
     std::vector<DecodeStream *> streams_;
 };

@@ -5,6 +5,7 @@
 
 #include <windows.h>
 #include <wmsdkidl.h>
+#include <uuids.h>
 
 #include "script.h"
 
@@ -15,6 +16,10 @@ INSSBuffer *NewSampleBuffer(uint32_t index, uint32_t size);
 // Output properties describing `format`, with a reference count of 1;
 // counted in propsAlive until released.
 IWMOutputMediaProps *NewOutputProps(const OutputFormat &format);
+
+// The profile's word on one stream, with a reference count of 1; counted
+// in propsAlive until released. bitrate 0: GetBitrate is not implemented.
+IWMStreamConfig *NewStreamConfig(WORD stream, bool audio, uint32_t bitrate);
 
 // The format a media type describes (audio is left as it was); false when
 // it holds no WAVEFORMATEX.
@@ -29,4 +34,5 @@ enum : HRESULT {
     kFileNotFound = static_cast<HRESULT>(0xC00D001A),    // NS_E_FILE_NOT_FOUND
     kInvalidRequest = static_cast<HRESULT>(0xC00D002B),  // NS_E_INVALID_REQUEST
     kInvalidOutputFormat = static_cast<HRESULT>(0xC00D0BC2),  // NS_E_INVALID_OUTPUT_FORMAT
+    kNoStream = static_cast<HRESULT>(0xC00D0033),             // NS_E_NO_STREAM
 };

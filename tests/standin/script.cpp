@@ -27,6 +27,13 @@ ScriptedFile *File(int id) {
     return &script.files[id];
 }
 
+// A 44100/2/16 PCM output carrying the next stream number.
+void AddOutput(ScriptedFile *file) {
+    file->outputs.push_back(OutputFormat{true, 1, 44100, 2, 16, kBlockAsDescribed});  // WAVE_FORMAT_PCM
+    file->streams.push_back(static_cast<uint16_t>(file->outputs.size()));
+    file->bitrates.push_back(0);
+}
+
 void AddAttribute(int id, const wchar_t *name, size_t nameUnits, int type, const void *value, uint16_t length) {
     ScriptedFile *file = File(id);
     if (!file) return;
@@ -90,7 +97,7 @@ STANDIN_API void Standin_Reset(void) {
 STANDIN_API int Standin_DefineFile(const wchar_t *name) {
     ScriptedFile file;
     file.name = name;
-    file.outputs.push_back(OutputFormat{true, 1, 44100, 2, 16, kBlockAsDescribed});  // WAVE_FORMAT_PCM
+    AddOutput(&file);
     TheScript().files.push_back(file);
     return static_cast<int>(TheScript().files.size() - 1);
 }
@@ -136,10 +143,16 @@ STANDIN_API void Standin_SetOutput(int id, uint32_t output, int audio, uint16_t 
                                    uint16_t channels, uint16_t bitsPerSample) {
     ScriptedFile *file = File(id);
     if (!file) return;
-    while (file->outputs.size() <= output)
-        file->outputs.push_back(OutputFormat{true, 1, 44100, 2, 16, kBlockAsDescribed});
+    while (file->outputs.size() <= output) AddOutput(file);
     file->outputs[output] = OutputFormat{audio != 0, formatTag, sampleRate, channels, bitsPerSample,
                                          file->outputs[output].block};
+}
+
+STANDIN_API void Standin_SetOutputStream(int id, uint32_t output, uint16_t stream, uint32_t bitrate) {
+    ScriptedFile *file = File(id);
+    if (!file || output >= file->outputs.size()) return;
+    file->streams[output] = stream;
+    file->bitrates[output] = bitrate;
 }
 
 STANDIN_API void Standin_OfferOutputFormat(int id, uint32_t output, uint16_t formatTag, uint32_t sampleRate,

@@ -32,7 +32,9 @@ struct ScriptedFile {
     std::vector<uint32_t> sampleSizes;
     std::vector<uint32_t> sampleOutputs;  // the output of each sample
     std::vector<ScriptedAttribute> attributes;
-    std::vector<OutputFormat> outputs;  // output n carries stream n + 1
+    std::vector<OutputFormat> outputs;
+    std::vector<uint16_t> streams;   // by output: the stream it carries (n + 1 unless scripted)
+    std::vector<uint32_t> bitrates;  // by output: its stream's bit rate in the profile (0: unknown)
     std::vector<std::vector<OutputFormat>> offered;  // by output: what GetOutputFormat offers
     bool acceptsProps = false;
 };

@@ -63,10 +63,17 @@ STANDIN_API void Standin_SetFormatBlock(int id, int block);
 
 // Scripts output `output` of file `id` (adding 44100/2/16 PCM outputs up to
 // it): an audio output in this format, or with `audio` 0 a video output.
-// Output n carries stream n + 1; SetStreamsSelected switches streams off
-// and on, and GetNextSample skips the samples of streams switched off.
+// Output n carries stream n + 1 unless Standin_SetOutputStream says
+// otherwise; SetStreamsSelected switches streams off and on, and
+// GetNextSample skips the samples of streams switched off.
 STANDIN_API void Standin_SetOutput(int id, uint32_t output, int audio, uint16_t formatTag, uint32_t sampleRate,
                                    uint16_t channels, uint16_t bitsPerSample);
+// Numbers outputs apart from streams, as Windows' runtime does (it may list
+// stream 2 as output 0): output `output` of file `id` carries stream
+// `stream`, whose IWMStreamConfig in the reader's profile (IWMProfile,
+// listing the streams by number) gives `bitrate`, or with 0 answers
+// GetBitrate with E_NOTIMPL, as Wine's does.
+STANDIN_API void Standin_SetOutputStream(int id, uint32_t output, uint16_t stream, uint32_t bitrate);
 
 // Formats GetOutputFormat offers for output `output` of file `id`, in the
 // order added (none until this is called).
@@ -156,7 +163,7 @@ struct StandinRecord {
     int lastStreamReceiverNull;   // 1 when the stream-number receiver was null
     int attributeCountCalls;
     int lastAttributeStreamArg;   // stream number passed to GetAttributeCount
-    int propsAlive;               // output properties handed out and not yet released
+    int propsAlive;               // output properties and stream configurations handed out and not yet released
     int attributeByIndexCalls;    // GetAttributeByIndex calls, size queries included
     int lastIndexStreamArg;       // stream number passed in to GetAttributeByIndex
     int streamOpens;              // IWMSyncReader::OpenStream calls (not counted in opens)

@@ -1,13 +1,16 @@
-// IWMSyncReader and its header view IWMHeaderInfo, one object with one
-// reference count, and the runtime's factory WMCreateSyncReader.
+// IWMSyncReader with its header view IWMHeaderInfo and its profile
+// IWMProfile, one object with one reference count, and the runtime's
+// factory WMCreateSyncReader.
 #include <string.h>
+
+#include <algorithm>
 
 #include "objects.h"
 #include "sync_reader_stubs.h"
 
 namespace {
 
-class SyncReader final : public SyncReaderStubs, public IWMHeaderInfo {
+class SyncReader final : public SyncReaderStubs, public IWMHeaderInfo, public IWMProfile {
   public:
     SyncReader() {
         ++Record().readersCreated;
@@ -27,6 +30,8 @@ class SyncReader final : public SyncReaderStubs, public IWMHeaderInfo {
         } else if (IsEqualIID(id, __uuidof(IWMHeaderInfo))) {
             if (Failing(kFailQueryHeaderInfo)) return E_FAIL;
             *object = static_cast<IWMHeaderInfo *>(this);
+        } else if (IsEqualIID(id, __uuidof(IWMProfile))) {
+            *object = static_cast<IWMProfile *>(this);
         } else {
             return E_NOINTERFACE;
         }
@@ -125,7 +130,7 @@ class SyncReader final : public SyncReaderStubs, public IWMHeaderInfo {
         if (duration) *duration = wholeMs ? WholeMs(file_.sampleSizes[index], index) : QWORD{kSampleSpacing};
         if (flags) *flags = 0;
         if (output) *output = file_.sampleOutputs[index];
-        if (streamOut) *streamOut = static_cast<WORD>(file_.sampleOutputs[index] + 1);
+        if (streamOut) *streamOut = file_.streams.at(file_.sampleOutputs[index]);
         return S_OK;
     }
 
@@ -140,7 +145,7 @@ class SyncReader final : public SyncReaderStubs, public IWMHeaderInfo {
         if (!stream) return E_POINTER;
         if (!open_) return kInvalidRequest;
         if (output >= file_.outputs.size()) return E_INVALIDARG;
-        *stream = static_cast<WORD>(output + 1);
+        *stream = file_.streams[output];
         return S_OK;
     }
 
@@ -149,8 +154,8 @@ class SyncReader final : public SyncReaderStubs, public IWMHeaderInfo {
         if (!open_) return kInvalidRequest;
         if (!count || !streams || !selections) return E_INVALIDARG;
         for (WORD at = 0; at < count; ++at)
-            if (streams[at] == 0 || streams[at] > file_.outputs.size()) return kInvalidRequest;
-        for (WORD at = 0; at < count; ++at) selected_[streams[at] - 1] = selections[at] != WMT_OFF;
+            if (OutputOf(streams[at]) == file_.outputs.size()) return kInvalidRequest;
+        for (WORD at = 0; at < count; ++at) selected_[OutputOf(streams[at])] = selections[at] != WMT_OFF;
         return S_OK;
     }
 
@@ -264,8 +269,54 @@ class SyncReader final : public SyncReaderStubs, public IWMHeaderInfo {
     }
     HRESULT STDMETHODCALLTYPE RemoveScript(WORD) override { return E_NOTIMPL; }
 
+    // IWMProfile: the streams, in the order of their numbers.
+    HRESULT STDMETHODCALLTYPE GetStreamCount(DWORD *count) override {
+        if (!count) return E_POINTER;
+        if (!open_) return kInvalidRequest;
+        *count = static_cast<DWORD>(file_.outputs.size());
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE GetStream(DWORD index, IWMStreamConfig **config) override {
+        if (!config) return E_POINTER;
+        if (!open_) return kInvalidRequest;
+        if (index >= file_.outputs.size()) return E_INVALIDARG;
+        std::vector<WORD> numbers(file_.streams.begin(), file_.streams.end());
+        std::sort(numbers.begin(), numbers.end());
+        return GetStreamByNumber(numbers[index], config);
+    }
+    HRESULT STDMETHODCALLTYPE GetStreamByNumber(WORD stream, IWMStreamConfig **config) override {
+        if (!config) return E_POINTER;
+        if (!open_) return kInvalidRequest;
+        size_t output = OutputOf(stream);
+        if (output == file_.outputs.size()) return kNoStream;
+        *config = NewStreamConfig(stream, file_.outputs[output].audio, file_.bitrates[output]);
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE GetVersion(WMT_VERSION *) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE GetName(WCHAR *, DWORD *) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE SetName(const WCHAR *) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE GetDescription(WCHAR *, DWORD *) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE SetDescription(const WCHAR *) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE RemoveStream(IWMStreamConfig *) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE RemoveStreamByNumber(WORD) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE AddStream(IWMStreamConfig *) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE ReconfigStream(IWMStreamConfig *) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE CreateNewStream(REFGUID, IWMStreamConfig **) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE GetMutualExclusionCount(DWORD *) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE GetMutualExclusion(DWORD, IWMMutualExclusion **) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE RemoveMutualExclusion(IWMMutualExclusion *) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE AddMutualExclusion(IWMMutualExclusion *) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE CreateNewMutualExclusion(IWMMutualExclusion **) override { return E_NOTIMPL; }
+
   private:
     bool Selected(uint32_t output) const { return output >= selected_.size() || selected_[output]; }
+
+    // The output carrying stream `stream`; the output count when none does.
+    size_t OutputOf(WORD stream) const {
+        size_t output = 0;
+        while (output < file_.streams.size() && file_.streams[output] != stream) ++output;
+        return output;
+    }
 
     // Bytes a second of the output sample `index` is on, at its format now.
     uint64_t ByteRate(size_t index) const {
