@@ -9,22 +9,34 @@ namespace {
 void ReleaseSample(DecodeStream *stream) {
     if (stream->sample) stream->sample->Release();
     stream->sample = nullptr;
-    stream->heldBytes = nullptr;
-    stream->heldOffset = stream->heldLength = 0;
+    stream->heldOffset = 0;
     stream->sampleTime = stream->sampleDuration = 0;
     stream->sampleFlags = stream->outputNumber = 0;
 }
 
 // Copies the next piece of the held sample into staging and hands it out.
+// Its bytes are asked for again: a runtime hands out the same ones. 0, with
+// the sample given back, should it no longer give them.
 uint32_t DeliverHeldTail(DecodeStream *stream, const uint8_t **data) {
-    uint32_t count = stream->heldLength - stream->heldOffset;
+    BYTE *bytes = nullptr;
+    DWORD length = 0;
+    stream->lastStatus = stream->sample->GetBufferAndLength(&bytes, &length);
+    if (FAILED(stream->lastStatus) || !bytes || length <= stream->heldOffset) {
+        ReleaseSample(stream);
+        return 0;
+    }
+    uint32_t count = length - stream->heldOffset;
     if (count > stream->mostChunkBytes) count = stream->mostChunkBytes;
-    memcpy(stream->staging, stream->heldBytes + stream->heldOffset, count);
+    memcpy(stream->staging, bytes + stream->heldOffset, count);
     stream->heldOffset += count;
-    if (stream->heldOffset == stream->heldLength) ReleaseSample(stream);
+    if (stream->heldOffset == length) ReleaseSample(stream);
     *data = stream->staging;
     return count;
 }
+
+// A file with outputs besides the audio's may hand out their samples, which
+// are dropped.
+bool MayMeetOtherOutputs(const AudioOutput &audio) { return audio.found && audio.outputCount > 1; }
 
 PcmLayout LayoutOf(const AudioOutput &audio) {
     PcmLayout layout = {0, 0};
@@ -103,7 +115,7 @@ bool FetchSample(DecodeStream *stream, BYTE **bytes, DWORD *length) {
             return false;
         }
         stream->lastStatus = stream->sample->GetBufferAndLength(bytes, length);
-        bool audio = !stream->otherOutputs || stream->outputNumber == stream->audio.number;
+        bool audio = !MayMeetOtherOutputs(stream->audio) || stream->outputNumber == stream->audio.number;
         if (SUCCEEDED(stream->lastStatus) && *bytes && *length > 0 && audio &&
             (!stream->landing || Land(stream, bytes, length)))
             return true;
@@ -111,13 +123,18 @@ bool FetchSample(DecodeStream *stream, BYTE **bytes, DWORD *length) {
     }
 }
 
+// The contract is StreamOps::Read's (plugin/abi.h).
 uint32_t VIVU_CDECL Read(DecodeStream *stream, const uint8_t **data) {
-    if (stream->remainderPending) {
-        stream->remainderPending = 0;
+    if (stream->remainderLength) {
+        uint32_t remainder = stream->remainderLength;
+        stream->remainderLength = 0;
         *data = stream->staging + stream->firstChunkBytes;
-        return stream->remainderLength;
+        return remainder;
     }
-    if (stream->sample) return DeliverHeldTail(stream, data);
+    if (stream->sample) {
+        uint32_t tail = DeliverHeldTail(stream, data);
+        if (tail) return tail;
+    }
     if (!stream->reader.reader) return 0;
 
     BYTE *bytes;
@@ -130,15 +147,11 @@ uint32_t VIVU_CDECL Read(DecodeStream *stream, const uint8_t **data) {
     if (staged > stream->firstChunkBytes) {
         result = stream->firstChunkBytes;
         stream->remainderLength = staged - stream->firstChunkBytes;
-        stream->remainderPending = 1;
     }
-    if (length > staged) {
-        stream->heldBytes = bytes;
+    if (length > staged)
         stream->heldOffset = staged;
-        stream->heldLength = length;
-    } else {
+    else
         ReleaseSample(stream);
-    }
     *data = stream->staging;
     return result;
 }
@@ -154,7 +167,7 @@ int32_t VIVU_CDECL Seek(DecodeStream *stream, int32_t positionMs) {
     stream->lastStatus = stream->reader.reader->SetRange(start, 0);
     if (FAILED(stream->lastStatus)) return 0;
     if (stream->sample) ReleaseSample(stream);
-    stream->remainderPending = 0;
+    stream->remainderLength = 0;
     stream->landing = stream->audio.pcm;
     stream->seek = SeekLanding{start, start, 0, false};
     return positionMs;
@@ -181,8 +194,8 @@ void ChooseAudio(DecodeStream *stream) {
     IWMSyncReader *reader = stream->reader.reader;
     if (reader) ChooseAudioOutput(reader, &stream->audio);
     if (!reader || !DeliversPcm(stream->audio)) CloseReader(&stream->reader);
-    stream->otherOutputs = stream->audio.found && stream->audio.outputCount > 1;
-    if (stream->otherOutputs && stream->reader.reader) SelectOnlyAudio(stream->reader.reader, stream->audio);
+    if (MayMeetOtherOutputs(stream->audio) && stream->reader.reader)
+        SelectOnlyAudio(stream->reader.reader, stream->audio);
     PcmLayout layout = LayoutOf(stream->audio);
     stream->firstChunkBytes = WholeFramesWithin(kFirstChunkBytes, layout.blockAlign);
     stream->mostChunkBytes = WholeFramesWithin(kStagingBytes, layout.blockAlign);
@@ -196,11 +209,9 @@ DecodeStream *VIVU_CDECL OpenStream(InputModule *, const char *fileName, int32_t
     if (!stream) return nullptr;
     stream->ops = &kStreamOps;
     stream->sample = nullptr;
-    stream->heldBytes = nullptr;
-    stream->heldOffset = stream->heldLength = 0;
+    stream->heldOffset = 0;
     stream->sampleTime = stream->sampleDuration = 0;
     stream->sampleFlags = stream->outputNumber = 0;
-    stream->remainderPending = 0;
     stream->remainderLength = 0;
     stream->audio = AudioOutput();
     stream->landing = false;

@@ -1,12 +1,9 @@
-// A decoding stream: the player pulls decoded PCM from it chunk by chunk.
+// A decoding stream: the player pulls decoded PCM from it chunk by chunk,
+// as StreamOps::Read (plugin/abi.h) says.
 //
 // Each decoded sample is copied once into the stream's staging buffer and
-// handed out from there: a first chunk of at most 40,000 bytes in one read,
-// the rest of the sample in the next. A sample larger than the buffer is
-// held and its tail handed out in further reads of up to 128,000 bytes, so
-// no byte is lost. Every chunk ends at the last whole frame within those
-// sizes (39,996 bytes for 24-bit stereo): a player that converts chunk by
-// chunk never sees half a frame.
+// handed out from there. A sample larger than the buffer is held, and its
+// tail copied in on the reads that hand it out.
 //
 // Only the file's audio output reaches the player, only as PCM, and after a
 // seek the first byte handed out is the frame at the position asked for.
@@ -33,16 +30,11 @@ struct DecodeStream {
     DWORD sampleFlags;
     DWORD outputNumber;
     HRESULT lastStatus;       // status of the latest reader call
-    uint8_t remainderPending; // 1 while staging + firstChunkBytes holds undelivered bytes
-    uint32_t remainderLength;
+    uint32_t remainderLength; // bytes at staging + firstChunkBytes still to hand out; 0: none
     alignas(64) uint8_t staging[kStagingBytes];  // cache-line aligned: copies run at memcpy speed
-    // An oversize sample's tail: bytes [heldOffset, heldLength) from heldBytes.
-    const uint8_t *heldBytes;
-    uint32_t heldOffset;
-    uint32_t heldLength;
+    uint32_t heldOffset;      // the next byte of the held sample's tail
     // The file's audio: its output and format, and the chunk sizes in whole frames.
     AudioOutput audio;
-    bool otherOutputs;         // samples of other outputs may come and are dropped
     uint32_t firstChunkBytes;  // 40,000 bytes in whole frames
     uint32_t mostChunkBytes;   // 128,000 bytes in whole frames
     // A seek still finding its position: set by Seek, done at the first

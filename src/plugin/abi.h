@@ -32,7 +32,9 @@ struct ModuleOps {
     int32_t (VIVU_CDECL *CanHandle)(InputModule *module, const char *fileName);
     // 5: static filter block: "WMA data\0*.WMA\0\0".
     const char *(VIVU_CDECL *GetFilterText)(void);
-    // 6: runs the configuration dialog, then returns the registry status of the save.
+    // 6: runs the configuration dialog on the module's settings, then saves
+    // them however it was closed (a check-box change is made at once, and
+    // survives Cancel) and returns the status of SaveSettings (settings.h).
     int32_t (VIVU_CDECL *Configure)(InputModule *module);
     // 7: runs the About box and returns its result (1 OK, 2 Cancel).
     int32_t (VIVU_CDECL *ShowAbout)(InputModule *module);
@@ -42,7 +44,13 @@ struct ModuleOps {
 
 // A decoding stream's operation table.
 struct StreamOps {
-    // 0: bytes now available at *data (valid until the next call); 0 at the end.
+    // 0: the next chunk of decoded PCM: its byte count, and *data pointing at
+    // it until the next call on the stream. 0 at the end and at every read
+    // after it, *data then left as it was. A decoded sample comes as a first
+    // chunk of at most 40,000 bytes and the rest of it in the next read (in
+    // reads of at most 128,000 bytes, for a sample larger than that). Every
+    // chunk is whole frames (39,996 bytes for 24-bit stereo): a player that
+    // converts chunk by chunk never sees half a frame.
     uint32_t (VIVU_CDECL *Read)(DecodeStream *stream, const uint8_t **data);
     // 1: positionMs on success, 0 on failure.
     int32_t (VIVU_CDECL *Seek)(DecodeStream *stream, int32_t positionMs);

@@ -60,10 +60,10 @@ INT_PTR CALLBACK ConfigDialogProc(HWND dialog, UINT message, WPARAM wParam, LPAR
 
 }  // namespace
 
+// The contract is ModuleOps::Configure's (plugin/abi.h).
 int32_t VIVU_CDECL Configure(InputModule *module) {
     SettingsFields fields = {module->settings.titleTemplate, &module->settings.templateChoice};
     DialogBoxParamA(module->instance, MAKEINTRESOURCEA(IDD_CONFIGURE), module->parentWindow, ConfigDialogProc,
                     reinterpret_cast<LPARAM>(&fields));
-    // Saved however the dialog was closed: a check-box change is already made.
     return SaveSettings(&module->settings);
 }

@@ -31,9 +31,13 @@ class SampleBuffer final : public INSSBuffer {
         return left;
     }
 
+    // A sample whose bytes were once handed out keeps handing them out, as a
+    // runtime's buffer does; a failure switched on meanwhile is for the
+    // samples still to come.
     HRESULT STDMETHODCALLTYPE GetBufferAndLength(BYTE **buffer, DWORD *length) override {
-        if (BufferFails(index_)) return E_FAIL;
+        if (!handedOut_ && BufferFails(index_)) return E_FAIL;
         if (!buffer || !length) return E_POINTER;
+        handedOut_ = true;
         *buffer = bytes_.data();
         *length = size_;
         return S_OK;
@@ -47,6 +51,7 @@ class SampleBuffer final : public INSSBuffer {
     ULONG references_ = 1;
     uint32_t index_;
     uint32_t size_;
+    bool handedOut_ = false;
     std::vector<BYTE> bytes_;
 };
 
