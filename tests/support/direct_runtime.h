@@ -19,7 +19,10 @@ bool DecodeDirectly(const wchar_t *path, uint64_t *bytes);
 
 // The runtime calls one soak cycle (SoakCycle) makes through the plug-in (a
 // stream: output format, four samples, a seek, one more sample; then a query: header view,
-// attribute count, output format), made straight on the runtime. Wine's own
-// reader keeps a few kilobytes for every reader, seek and format query,
-// which is not the plug-in's: this measures that share. False as above.
+// attribute count, output format), made straight on the runtime. Each reader
+// is opened as the plug-in opens it, with OpenStream over a read-only stream
+// of the file rather than by name, so that what the runtime keeps of it is
+// what it keeps of the plug-in's. Wine's own reader keeps a few kilobytes
+// for every reader, seek and format query, which is not the plug-in's: this
+// measures that share. False as above.
 bool RunRuntimeCycle(const wchar_t *path);
