@@ -161,7 +161,7 @@ int main(int argc, char **argv) {
     int info = InfoAgainstRuntime(argv[1]);
     if (info > first) first = info;
     int second = RunStandinHalf();
-    // VIVU_SOAK_CYCLES shortens the soak; 10,000 by default.
+    // VIVU_SOAK_CYCLES shortens the soak; 10,000 by default, half of them on each side.
     const char *cycles = getenv("VIVU_SOAK_CYCLES");
     int third = SoakOnRealFile(argv[1], cycles && atoi(cycles) > 0 ? atoi(cycles) : 10000);
     int fourth = SeekAgainstRuntime(argv[1]);
