@@ -21,11 +21,14 @@ const AsfGuid kMetadata = {0xEA, 0xCB, 0xF8, 0xC5, 0xAF, 0x5B, 0x77, 0x48,
                            0x84, 0x67, 0xAA, 0x8C, 0x44, 0xFA, 0x4C, 0xCA};
 const AsfGuid kMetadataLibrary = {0x94, 0x1C, 0x23, 0x44, 0x98, 0x94, 0xD1, 0x49,
                                   0xA1, 0x41, 0x1D, 0x13, 0x4E, 0x45, 0x70, 0x54};
+const AsfGuid kDataObject = {0x36, 0x26, 0xB2, 0x75, 0x8E, 0x66, 0xCF, 0x11,
+                             0xA6, 0xD9, 0x00, 0xAA, 0x00, 0x62, 0xCE, 0x6C};
 
 enum {
     kObjectHeaderBytes = 24,  // id and 64-bit size
     kHeaderObjectBytes = 30,  // plus object count and two reserved bytes
     kFilePropertiesBodyBytes = 80,
+    kDataHeadBytes = 50,  // id, size, file id, packet count, two reserved bytes
     kBroadcastFlag = 1,
     kSeekableFlag = 2,
 };
@@ -41,6 +44,7 @@ struct Reader {
     AsfHeaderFile *file;
     AsfAttributeFn emit;
     void *emitContext;
+    uint32_t packetBytes;  // every data packet's size, from the File Properties; 0 unknown
 };
 
 // Copies count bytes (at most one window) at offset, through the window.
@@ -169,17 +173,24 @@ bool ReadFileProperties(Reader *r, Span body) {
     if (body.end - body.at < kFilePropertiesBodyBytes) return false;
     Skip(&body, 16);  // file id
     uint64_t fileSize = U64(file, &body);
-    Skip(&body, 16);  // creation date, data packet count
+    Skip(&body, 8);  // creation date
+    uint64_t packets = U64(file, &body);
     uint64_t playDuration = U64(file, &body);
     Skip(&body, 8);  // send duration
     uint64_t prerollMs = U64(file, &body);
     uint32_t flags = U32(file, &body);
-    Skip(&body, 8);  // smallest and largest packet
+    uint32_t smallestPacket = U32(file, &body);
+    uint32_t largestPacket = U32(file, &body);
     uint32_t maxBitrate = U32(file, &body);
     if (!body.ok) return false;
 
-    // A broadcast's duration and size are not known while it is written.
+    // A broadcast's duration, size and packet count are not known while it
+    // is written.
     bool broadcast = flags & kBroadcastFlag;
+    if (!broadcast && smallestPacket == largestPacket) {
+        file->packets.declared = packets;
+        r->packetBytes = smallestPacket;
+    }
     if (!broadcast) {
         // The play duration counts the preroll (milliseconds); the listener
         // hears the rest.
@@ -294,19 +305,45 @@ void ReadEach(Reader *r, const Spans &spans, void (*read)(Reader *, Span)) {
     for (unsigned i = 0; i < spans.count; ++i) read(r, spans.at[i]);
 }
 
+// The whole packets the file holds after the head of the Data Object that
+// follows the header (at most what that object declares). A file cut
+// within the head holds none; one with something else after its header
+// cannot be counted.
+void CountPackets(Reader *r, uint64_t headerSize) {
+    AsfHeaderFile *file = r->file;
+    AsfPackets &packets = file->packets;
+    uint64_t rest = file->fileSize - headerSize;
+    uint8_t head[kObjectHeaderBytes];
+    if (!packets.declared || !r->packetBytes) {
+        packets = AsfPackets{0, 0};
+    } else if (rest >= kObjectHeaderBytes) {
+        if (!Fetch(file, headerSize, head, sizeof(head)) || memcmp(head, kDataObject, sizeof(AsfGuid)) != 0) {
+            packets = AsfPackets{0, 0};
+            return;
+        }
+        // A size below the head's own is no size: the data runs to the file's end.
+        uint64_t declaredBytes = Little(head + 16, 8);
+        uint64_t bytes = declaredBytes >= kDataHeadBytes && declaredBytes < rest ? declaredBytes : rest;
+        packets.present = bytes > kDataHeadBytes ? (bytes - kDataHeadBytes) / r->packetBytes : 0;
+    }
+}
+
 }  // namespace
 
 bool ReadAsfHeader(AsfHeaderFile *file, AsfAttributeFn emit, void *emitContext) {
     file->windowStart = file->windowBytes = 0;
     file->objectsLeft = kAsfMostObjects;
     file->fillsLeft = kAsfMostWindowFills;
+    file->packets = AsfPackets{0, 0};
     uint8_t first[kAsfProbeBytes];
     if (!Fetch(file, 0, first, sizeof(first)) || !CanStartAsfFile(first, sizeof(first), file->fileSize))
         return false;
-    Reader r{file, emit, emitContext};
+    Reader r{file, emit, emitContext, 0};
     AttributeObjects found = {};
-    FindAttributeObjects(file, Span{kHeaderObjectBytes, Little(first + 16, 8), true}, &found);
+    uint64_t headerSize = Little(first + 16, 8);
+    FindAttributeObjects(file, Span{kHeaderObjectBytes, headerSize, true}, &found);
     ReadFirstWhole(&r, found.fileProperties, ReadFileProperties);
+    CountPackets(&r, headerSize);
     ReadFirstWhole(&r, found.contentDescription, ReadContentDescription);
     ReadEach(&r, found.extendedContent, ReadExtendedContent);
     ReadEach(&r, found.metadata, ReadMetadataRecords);

@@ -71,7 +71,7 @@ void StoreText(WMT_ATTR_DATATYPE type, const BYTE *value, WORD length, char *fie
 
 // Reads every file-level attribute the runtime lists, in its order. False
 // when the runtime cannot list them at all.
-bool ReadAttributes(IWMHeaderInfo *header, HRESULT *lastStatus, FileInfo *info, TagSet *tags) {
+bool ReadAttributes(IWMHeaderInfo *header, HRESULT *lastStatus, Gathered *into) {
     WORD count = 0;
     WORD stream = 0;
     *lastStatus = header->GetAttributeCount(stream, &count);
@@ -100,7 +100,7 @@ bool ReadAttributes(IWMHeaderInfo *header, HRESULT *lastStatus, FileInfo *info, 
         // The runtime may report less than it first said, never trust more.
         if (SUCCEEDED(*lastStatus) && nameRoom <= nameLength && valueRoom <= valueLength) {
             name[nameRoom] = 0;
-            StoreAttribute(name, type, value, valueRoom, info, tags);
+            StoreAttribute(name, type, value, valueRoom, into);
         }
         free(name);
         free(value);
@@ -117,23 +117,48 @@ IWMHeaderInfo *HeaderViewOf(IWMSyncReader *reader, HRESULT *lastStatus) {
 
 // A runtime that lists no attributes may still answer for the length by
 // name: content that is no ASF file then gets its length all the same.
-void StoreDurationByName(IWMHeaderInfo *header, HRESULT *lastStatus, FileInfo *info, TagSet *tags) {
+void StoreDurationByName(IWMHeaderInfo *header, HRESULT *lastStatus, Gathered *into) {
     WORD stream = 0;
     WMT_ATTR_DATATYPE type;
     BYTE value[8];
     WORD length = sizeof(value);
     *lastStatus = header->GetAttributeByName(&stream, L"Duration", &type, value, &length);
-    if (SUCCEEDED(*lastStatus) && type == WMT_TYPE_QWORD) StoreAttribute(L"Duration", type, value, length, info, tags);
+    if (SUCCEEDED(*lastStatus) && type == WMT_TYPE_QWORD) StoreAttribute(L"Duration", type, value, length, into);
+}
+
+// `value` scaled by part / whole (part < whole), with no product overflowing.
+uint32_t Scaled(uint32_t value, uint64_t part, uint64_t whole) {
+    while (part > UINT32_MAX) {
+        part >>= 1;
+        whole >>= 1;
+    }
+    return static_cast<uint32_t>(uint64_t{value} * part / whole);
+}
+
+// A header states the length and size of the whole file, and Windows'
+// runtime passes them on as they stand; a download cut off, or a file a tag
+// editor rewrote, holds something else. Where the plug-in has the file open,
+// the size is the file's own, and the length is the one stated scaled by
+// the whole data packets the file holds against those its header declares
+// (0 when it holds none).
+void MeasureWhatTheFileHolds(const FileSource &source, const AsfPackets &packets, Gathered *into) {
+    uint64_t size;
+    if (FileSourceSize(source, &size)) into->info->fileSize = static_cast<uint32_t>(size);
+    if (into->durationStored && packets.present < packets.declared)
+        into->info->durationMs = Scaled(into->info->durationMs, packets.present, packets.declared);
 }
 
 }  // namespace
 
-void StoreAttribute(const WCHAR *name, WMT_ATTR_DATATYPE type, const BYTE *value, WORD length, FileInfo *info,
-                    TagSet *tags) {
+void StoreAttribute(const WCHAR *name, WMT_ATTR_DATATYPE type, const BYTE *value, WORD length, Gathered *into) {
+    FileInfo *info = into->info;
+    TagSet *tags = into->tags;
     unsigned long long duration;
     DWORD number;
     if (!wcscmp(name, L"Duration")) {
-        if (ReadNumber(value, length, &duration)) info->durationMs = static_cast<uint32_t>(duration / 10000);
+        if (!ReadNumber(value, length, &duration)) return;
+        info->durationMs = static_cast<uint32_t>(duration / 10000);
+        into->durationStored = true;
     } else if (!wcscmp(name, L"Bitrate")) {
         if (ReadNumber(value, length, &number)) info->bitrate = number;
     } else if (!wcscmp(name, L"FileSize")) {
@@ -164,8 +189,9 @@ int32_t VIVU_CDECL GetFileInfo(InputModule *module, const char *fileName, int32_
     int32_t sampleRate = kDefaultSampleRate, channels = kDefaultChannels, bitsPerSample = kDefaultBitsPerSample;
     ReaderHold hold;
     OpenReader(fileName, &hold, &module->lastStatus);
+    Gathered into = {info, &tags, false};
     IWMHeaderInfo *header = hold.reader ? HeaderViewOf(hold.reader, &module->lastStatus) : nullptr;
-    bool listed = header && ReadAttributes(header, &module->lastStatus, info, &tags);
+    bool listed = header && ReadAttributes(header, &module->lastStatus, &into);
     if (hold.reader) {
         // The format a stream on the file will deliver, as the stream asks for it.
         AudioOutput audio;
@@ -176,11 +202,13 @@ int32_t VIVU_CDECL GetFileInfo(InputModule *module, const char *fileName, int32_
             bitsPerSample = audio.bitsPerSample;
         }
     }
-    // A runtime that cannot list the attributes (or is missing, or could
-    // not open the file) still leaves the file's own header to read.
-    if (!listed && !StoreHeaderAttributes(hold.source, info, &tags) && header)
-        StoreDurationByName(header, &module->lastStatus, info, &tags);
+    // The file's own header: its attributes where the runtime cannot list
+    // them (or is missing, or could not open the file), its packets always.
+    AsfPackets packets;
+    bool asf = ReadFileHeader(hold.source, listed ? nullptr : &into, &packets);
+    if (!listed && !asf && header) StoreDurationByName(header, &module->lastStatus, &into);
     if (header) header->Release();
+    MeasureWhatTheFileHolds(hold.source, packets, &into);
     // Nothing uses the reader after the query, and keeping it would keep
     // the user's file open.
     CloseReader(&hold);

@@ -2,30 +2,24 @@
 
 #include <stdlib.h>
 
-#include "info/asf_header.h"
-#include "info/file_info.h"
-
 namespace {
-
-struct Destination {
-    FileInfo *info;
-    TagSet *tags;
-};
 
 size_t ReadAt(void *context, uint64_t offset, void *buffer, size_t size) {
     return ReadFileSourceAt(*static_cast<const FileSource *>(context), offset, buffer, static_cast<DWORD>(size));
 }
 
 void Store(void *context, const AsfAttribute &attribute) {
-    Destination *to = static_cast<Destination *>(context);
+    Gathered *into = static_cast<Gathered *>(context);
+    if (!into) return;
     StoreAttribute(reinterpret_cast<const WCHAR *>(attribute.name), static_cast<WMT_ATTR_DATATYPE>(attribute.type),
-                   attribute.value, static_cast<WORD>(attribute.valueBytes), to->info, to->tags);
+                   attribute.value, static_cast<WORD>(attribute.valueBytes), into);
 }
 
 }  // namespace
 
-bool StoreHeaderAttributes(const FileSource &source, FileInfo *info, TagSet *tags) {
+bool ReadFileHeader(const FileSource &source, Gathered *into, AsfPackets *packets) {
     static_assert(sizeof(WCHAR) == sizeof(char16_t), "names are handed over as they are");
+    *packets = AsfPackets{0, 0};
     uint64_t size;
     if (!FileSourceSize(source, &size)) return false;
     // The reading's buffers are some 18 KB: too much for a player's stack.
@@ -34,8 +28,8 @@ bool StoreHeaderAttributes(const FileSource &source, FileInfo *info, TagSet *tag
     header->read = ReadAt;
     header->readContext = const_cast<FileSource *>(&source);
     header->fileSize = size;
-    Destination to{info, tags};
-    bool whole = ReadAsfHeader(header, Store, &to);
+    bool whole = ReadAsfHeader(header, Store, into);
+    *packets = header->packets;
     free(header);
     return whole;
 }

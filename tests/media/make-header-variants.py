@@ -6,7 +6,9 @@
 In DIR, from tagged-latin.wma: tagged-picture.wma, whose header carries a
 2 MB picture in a Metadata Library Object. From stereo44.wma: hostile-*.wma,
 headers that are damaged or contradict themselves while the file still
-starts as a whole ASF file (the header object's own size stays true).
+starts as a whole ASF file (the header object's own size stays true). From
+long60.wma: cut-*.wma, downloads cut off after their header and a few
+whole data packets, or part of one, listed in cut.txt with what each holds.
 """
 import struct
 import sys
@@ -102,6 +104,21 @@ def hostile(data):
     return out
 
 
+def cut_downloads(data):
+    """name -> (file bytes, the length its header claims in ms, the length of what it holds in ms)."""
+    _, children, _ = split(data)
+    props = find(children, FILE_PROPERTIES)
+    packets, play = struct.unpack_from('<QQ', props, 24 + 32)
+    preroll_ms, _, packet_bytes, largest = struct.unpack_from('<QIII', props, 24 + 56)
+    assert packet_bytes == largest, 'packets of one size'
+    claimed_ms = (play - preroll_ms * 10000) // 10000
+    data_at = struct.unpack_from('<Q', data, 16)[0] + 50  # the first packet, after the Data Object's head
+    out = {}
+    for name, size, whole in (('3-packets', data_at + 3 * packet_bytes, 3), ('100-bytes', data_at - 50 + 100, 0)):
+        out[name] = (data[:size], claimed_ms, claimed_ms * whole // packets)
+    return out
+
+
 def main():
     folder = sys.argv[1]
     with open(f'{folder}/tagged-latin.wma', 'rb') as f:
@@ -113,6 +130,13 @@ def main():
     for name, data in hostile(stereo).items():
         with open(f'{folder}/hostile-{name}.wma', 'wb') as f:
             f.write(data)
+    with open(f'{folder}/long60.wma', 'rb') as f:
+        minute = f.read()
+    with open(f'{folder}/cut.txt', 'w') as listing:
+        for name, (data, claimed_ms, held_ms) in cut_downloads(minute).items():
+            with open(f'{folder}/cut-{name}.wma', 'wb') as f:
+                f.write(data)
+            listing.write(f'cut-{name}.wma {len(data)} {claimed_ms} {held_ms}\n')
 
 
 if __name__ == '__main__':

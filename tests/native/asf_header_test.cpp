@@ -175,7 +175,8 @@ void Collect(void *context, const AsfAttribute &a) {
     static_cast<std::vector<Attr> *>(context)->push_back(Attr{a.name, a.type, Bytes(a.value, a.value + a.valueBytes)});
 }
 
-std::vector<Attr> Parse(const Bytes &bytes, bool *ok = nullptr, uint64_t *bytesRead = nullptr) {
+std::vector<Attr> Parse(const Bytes &bytes, bool *ok = nullptr, uint64_t *bytesRead = nullptr,
+                        AsfPackets *packets = nullptr) {
     std::vector<Attr> attributes;
     MemoryFile memory{&bytes};
     std::unique_ptr<AsfHeaderFile> file(new AsfHeaderFile);
@@ -185,6 +186,7 @@ std::vector<Attr> Parse(const Bytes &bytes, bool *ok = nullptr, uint64_t *bytesR
     bool parsed = ReadAsfHeader(file.get(), Collect, &attributes);
     if (ok) *ok = parsed;
     if (bytesRead) *bytesRead = memory.bytesRead;
+    if (packets) *packets = file->packets;
     return attributes;
 }
 
@@ -346,6 +348,53 @@ TEST(AsfHeader, NotAWholeAsfFile) {
     EXPECT_FALSE(ok);
     Parse(h, &ok);
     EXPECT_TRUE(ok);
+}
+
+// A header declaring 7 data packets of 3,200 bytes, and its Data Object.
+Bytes FileOfSevenPackets(uint32_t flags = 0) {
+    Bytes file = Header({FileProperties(1, 50000000, 0, flags, 1)});
+    Bytes data = Guid("75B22636-668E-11CF-A6D9-00AA0062CE6C");
+    Put(&data, 50 + 7 * 3200, 8);
+    data.resize(data.size() + 16, 0xCD);  // file id
+    Put(&data, 7, 8);
+    Put(&data, 0x0101, 2);
+    data.resize(data.size() + 7 * 3200, 0x82);
+    file.insert(file.end(), data.begin(), data.end());
+    return file;
+}
+
+AsfPackets PacketsOf(const Bytes &file) {
+    AsfPackets packets = {~0ull, ~0ull};
+    Parse(file, nullptr, nullptr, &packets);
+    return packets;
+}
+
+// A download cut off holds fewer packets than its header declares; a
+// packet cut short is not one. The header tells nothing of a broadcast, and
+// a file with no Data Object after its header cannot be counted.
+TEST(AsfHeader, PacketsDeclaredAndPresent) {
+    const Bytes whole = FileOfSevenPackets();
+    const size_t header = whole.size() - 50 - 7 * 3200;
+    const struct {
+        size_t size;
+        uint64_t present;
+    } cuts[] = {{whole.size(), 7}, {header + 50 + 3 * 3200, 3}, {header + 50 + 3 * 3200 - 1, 2},
+                {header + 100, 0}, {header + 30, 0}, {header, 0}};
+    for (const auto &cut : cuts) {
+        AsfPackets packets = PacketsOf(Bytes(whole.begin(), whole.begin() + cut.size));
+        EXPECT_EQ(packets.declared, 7u) << cut.size;
+        EXPECT_EQ(packets.present, cut.present) << cut.size;
+    }
+    Bytes longer = whole;
+    longer.resize(whole.size() + 5000, 0);  // an index after the data is no packet
+    EXPECT_EQ(PacketsOf(longer).present, 7u);
+
+    Bytes broadcast = FileOfSevenPackets(1);
+    EXPECT_EQ(PacketsOf(broadcast).declared, 0u);
+    Bytes other = whole;
+    other[header] ^= 0xFF;
+    EXPECT_EQ(PacketsOf(other).declared, 0u);
+    EXPECT_EQ(PacketsOf(Header({ContentDescription({u"T", u"", u"", u"", u""})})).declared, 0u);
 }
 
 // Sets the 64-bit size field of the object that starts at offset.
