@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "dialog_driver.h"
+#include "plugin/version.h"
 
 namespace {
 
@@ -271,7 +272,7 @@ TEST_F(DialogTemplateTest, AboutDialogIsEnglishTaggedCentredWithOkAndThreeLines)
     EXPECT_EQ(dialog.font, "MS Sans Serif");
     ExpectControls(dialog, {
                                {1, kDefaultButton, "OK", 42, 60, 50, 14},
-                               {kNoId, kText, nullptr, 27, 19, 78, 8},
+                               {kNoId, kText, "vivu_wma " VIVU_VERSION_TEXT, 27, 19, 78, 8},  // which one is installed
                                {kNoId, kText, nullptr, 41, 31, 51, 8},
                                {kNoId, kText, nullptr, 12, 43, 109, 8},
                            });
