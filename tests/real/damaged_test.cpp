@@ -155,19 +155,15 @@ TEST_F(DamagedFiles, HostileHeaders) {
 // data packets, and after its header and 100 bytes): each shows its own size
 // and the length of the whole packets it holds, not its header's promise.
 TEST_F(DamagedFiles, CutOffDownloadsShowWhatTheyHold) {
-    std::ifstream list(MediaPath("cut.txt"));
-    std::string name;
-    uint32_t size = 0, claimedMs = 0, heldMs = 0;
-    int files = 0;
-    while (list >> name >> size >> claimedMs >> heldMs) {
-        ++files;
-        Outcome outcome = Run(MediaPath(name), "--describe");
-        printf("%s (%u bytes, its header claims %u ms): shows %u ms and %u bytes\n", name.c_str(), size, claimedMs,
-               outcome.durationMs, outcome.fileSize);
-        EXPECT_EQ(outcome.durationMs, heldMs) << name;
-        EXPECT_EQ(outcome.fileSize, size) << name;
+    std::vector<CutDownload> files = CutDownloads();
+    EXPECT_EQ(files.size(), 2u) << "cut.txt missing in " << MediaPath("");
+    for (const CutDownload &cut : files) {
+        Outcome outcome = Run(MediaPath(cut.name), "--describe");
+        printf("%s (%u bytes, its header claims %u ms): shows %u ms and %u bytes\n", cut.name.c_str(), cut.size,
+               cut.claimedMs, outcome.durationMs, outcome.fileSize);
+        EXPECT_EQ(outcome.durationMs, cut.heldMs) << cut.name;
+        EXPECT_EQ(outcome.fileSize, cut.size) << cut.name;
     }
-    EXPECT_EQ(files, 2) << "cut.txt missing in " << MediaPath("");
 }
 
 // A music video saved as .wma gives no sound rather than its pictures as

@@ -10,7 +10,6 @@
 
 #include <string.h>
 
-#include <fstream>
 #include <string>
 #include <vector>
 
@@ -205,25 +204,21 @@ TEST_F(FileInfoQuery, TheFilesOwnHeaderStandsInForAnUnlistingRuntime) {
 // For a download cut off (cut.txt), the length shown is the claimed one
 // scaled by the whole data packets the file holds, and the size its own.
 TEST_F(FileInfoQuery, ACutOffDownloadShowsWhatItHoldsWhateverTheRuntimeLists) {
-    std::ifstream list(MediaPath("cut.txt"));
-    std::string name;
-    uint32_t size = 0, claimedMs = 0, heldMs = 0;
-    int files = 0;
-    while (list >> name >> size >> claimedMs >> heldMs) {
-        SCOPED_TRACE(name);
-        ++files;
-        const std::string path = MediaPath(name);
+    std::vector<CutDownload> files = CutDownloads();
+    EXPECT_EQ(files.size(), 2u) << "cut.txt missing in " << MediaPath("");
+    for (const CutDownload &cut : files) {
+        SCOPED_TRACE(cut.name);
+        const std::string path = MediaPath(cut.name);
         Standin_Reset();
         int id = Standin_DefineFile(std::wstring(path.begin(), path.end()).c_str());
-        AddQword(id, L"Duration", claimedMs * 10000ull);
+        AddQword(id, L"Duration", cut.claimedMs * 10000ull);
         AddQword(id, L"FileSize", 5800000);
         record = GuardedRecord();
         FileInfo *info = Query(path.c_str());
         EXPECT_EQ(1, Standin_Record().streamOpens) << "the runtime listed them";
-        EXPECT_EQ(heldMs, info->durationMs);
-        EXPECT_EQ(size, info->fileSize);
+        EXPECT_EQ(cut.heldMs, info->durationMs);
+        EXPECT_EQ(cut.size, info->fileSize);
     }
-    EXPECT_EQ(files, 2) << "cut.txt missing in " << MediaPath("");
 }
 
 // A header that grew between the size query and the read: the attribute

@@ -8,28 +8,10 @@
 
 namespace {
 
-class OutputProps final : public IWMOutputMediaProps {
+class OutputProps final : public Counted<IWMOutputMediaProps> {
   public:
     explicit OutputProps(const OutputFormat &format) : format_(format) { ++Record().propsAlive; }
     ~OutputProps() { --Record().propsAlive; }
-
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID id, void **object) override {
-        if (!object) return E_POINTER;
-        if (IsEqualIID(id, __uuidof(IUnknown)) || IsEqualIID(id, __uuidof(IWMMediaProps)) ||
-            IsEqualIID(id, __uuidof(IWMOutputMediaProps))) {
-            *object = static_cast<IWMOutputMediaProps *>(this);
-            AddRef();
-            return S_OK;
-        }
-        *object = nullptr;
-        return E_NOINTERFACE;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return ++references_; }
-    ULONG STDMETHODCALLTYPE Release() override {
-        ULONG left = --references_;
-        if (left == 0) delete this;
-        return left;
-    }
 
     HRESULT STDMETHODCALLTYPE GetType(GUID *type) override {
         if (!type) return E_POINTER;
@@ -88,7 +70,11 @@ class OutputProps final : public IWMOutputMediaProps {
     HRESULT STDMETHODCALLTYPE GetConnectionName(WCHAR *, WORD *) override { return E_NOTIMPL; }
 
   private:
-    ULONG references_ = 1;
+    // Also the media properties it extends.
+    bool Answers(REFIID id) const override {
+        return IsEqualIID(id, __uuidof(IWMOutputMediaProps)) || IsEqualIID(id, __uuidof(IWMMediaProps));
+    }
+
     OutputFormat format_;
 };
 

@@ -5,7 +5,7 @@
 
 namespace {
 
-class SampleBuffer final : public INSSBuffer {
+class SampleBuffer final : public Counted<INSSBuffer> {
   public:
     SampleBuffer(uint32_t index, uint32_t size) : index_(index), size_(size), bytes_(size + 1) {
         // One spare byte keeps the data pointer non-null for an empty sample.
@@ -13,23 +13,6 @@ class SampleBuffer final : public INSSBuffer {
         ++Record().buffersAlive;
     }
     ~SampleBuffer() { --Record().buffersAlive; }
-
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID id, void **object) override {
-        if (!object) return E_POINTER;
-        if (IsEqualIID(id, __uuidof(IUnknown)) || IsEqualIID(id, __uuidof(INSSBuffer))) {
-            *object = static_cast<INSSBuffer *>(this);
-            AddRef();
-            return S_OK;
-        }
-        *object = nullptr;
-        return E_NOINTERFACE;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return ++references_; }
-    ULONG STDMETHODCALLTYPE Release() override {
-        ULONG left = --references_;
-        if (left == 0) delete this;
-        return left;
-    }
 
     // A sample whose bytes were once handed out keeps handing them out, as a
     // runtime's buffer does; a failure switched on meanwhile is for the
@@ -48,7 +31,6 @@ class SampleBuffer final : public INSSBuffer {
     HRESULT STDMETHODCALLTYPE GetBuffer(BYTE **) override { return E_NOTIMPL; }
 
   private:
-    ULONG references_ = 1;
     uint32_t index_;
     uint32_t size_;
     bool handedOut_ = false;

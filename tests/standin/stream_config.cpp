@@ -4,29 +4,12 @@
 
 namespace {
 
-class StreamConfig final : public IWMStreamConfig {
+class StreamConfig final : public Counted<IWMStreamConfig> {
   public:
     StreamConfig(WORD stream, bool audio, uint32_t bitrate) : stream_(stream), audio_(audio), bitrate_(bitrate) {
         ++Record().propsAlive;
     }
     ~StreamConfig() { --Record().propsAlive; }
-
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID id, void **object) override {
-        if (!object) return E_POINTER;
-        if (IsEqualIID(id, __uuidof(IUnknown)) || IsEqualIID(id, __uuidof(IWMStreamConfig))) {
-            *object = static_cast<IWMStreamConfig *>(this);
-            AddRef();
-            return S_OK;
-        }
-        *object = nullptr;
-        return E_NOINTERFACE;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return ++references_; }
-    ULONG STDMETHODCALLTYPE Release() override {
-        ULONG left = --references_;
-        if (left == 0) delete this;
-        return left;
-    }
 
     HRESULT STDMETHODCALLTYPE GetStreamType(GUID *type) override {
         if (!type) return E_POINTER;
@@ -56,7 +39,6 @@ class StreamConfig final : public IWMStreamConfig {
     HRESULT STDMETHODCALLTYPE SetBufferWindow(DWORD) override { return E_NOTIMPL; }
 
   private:
-    ULONG references_ = 1;
     WORD stream_;
     bool audio_;
     uint32_t bitrate_;

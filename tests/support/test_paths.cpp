@@ -5,6 +5,8 @@
 #include <stdio.h>
 #include <stdlib.h>
 
+#include <fstream>
+
 namespace {
 
 std::string Environment(const char *name, const char *fallback) {
@@ -15,6 +17,14 @@ std::string Environment(const char *name, const char *fallback) {
 }  // namespace
 
 std::string MediaPath(const std::string &name) { return Environment("VIVU_MEDIA", ".") + "\\" + name; }
+
+std::vector<CutDownload> CutDownloads() {
+    std::vector<CutDownload> files;
+    std::ifstream list(MediaPath("cut.txt"));
+    CutDownload file;
+    while (list >> file.name >> file.size >> file.claimedMs >> file.heldMs) files.push_back(file);
+    return files;
+}
 
 std::string PluginPath() { return VIVU_PLUGIN_PATH; }
 

@@ -2,11 +2,22 @@
 // the one reader of whole files, and whether anyone holds a file open.
 #pragma once
 
+#include <stdint.h>
+
 #include <string>
+#include <vector>
 
 // A file of the media that ./vivu makes with ffmpeg before the tests run
 // (directory from the VIVU_MEDIA environment variable).
 std::string MediaPath(const std::string &name);
+
+// A download cut off, from the media's cut.txt: its size, the length its
+// header claims and the length of the whole data packets it holds.
+struct CutDownload {
+    std::string name;
+    uint32_t size, claimedMs, heldMs;
+};
+std::vector<CutDownload> CutDownloads();
 
 // The plug-in DLL of this build, for tests that load it as the player does.
 std::string PluginPath();
