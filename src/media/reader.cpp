@@ -59,11 +59,24 @@ bool MayBeWholeFile(const FileSource &source) {
 // This thread's mark: given the first time it is asked for, and never to
 // any other thread. A thread id would not do: a thread that starts after
 // another ended may get its id, and closing there would undo that new
-// thread's own COM.
-uint64_t ThisThreadsMark() {
-    static volatile LONG64 marksGiven;
-    thread_local uint64_t mark;
-    if (!mark) mark = static_cast<uint64_t>(InterlockedIncrement64(&marksGiven));
+// thread's own COM. The mark lives in a thread-local slot of the system's,
+// taken at the first open (and kept while the process lives); 0 where no
+// slot could be had, which undoes nothing.
+uintptr_t ThisThreadsMark() {
+    static volatile LONG slot = static_cast<LONG>(TLS_OUT_OF_INDEXES);
+    static volatile LONG marksGiven;
+    if (slot == static_cast<LONG>(TLS_OUT_OF_INDEXES)) {
+        DWORD taken = TlsAlloc();
+        if (taken == TLS_OUT_OF_INDEXES) return 0;
+        if (InterlockedCompareExchange(&slot, static_cast<LONG>(taken), static_cast<LONG>(TLS_OUT_OF_INDEXES)) !=
+            static_cast<LONG>(TLS_OUT_OF_INDEXES))
+            TlsFree(taken);  // another thread took one first
+    }
+    uintptr_t mark = reinterpret_cast<uintptr_t>(TlsGetValue(static_cast<DWORD>(slot)));
+    if (!mark) {
+        mark = static_cast<uintptr_t>(static_cast<ULONG>(InterlockedIncrement(&marksGiven)));
+        TlsSetValue(static_cast<DWORD>(slot), reinterpret_cast<void *>(mark));
+    }
     return mark;
 }
 
@@ -126,6 +139,6 @@ void CloseReader(ReaderHold *hold) {
     CloseFileSource(&hold->source);
     // Closed on another thread, the opening thread keeps its count: it is
     // not ours to undo from here, and this thread's count is the player's.
-    if (hold->comInitialized && hold->comThread == ThisThreadsMark()) CoUninitialize();
+    if (hold->comInitialized && hold->comThread && hold->comThread == ThisThreadsMark()) CoUninitialize();
     hold->comInitialized = false;
 }

@@ -25,7 +25,7 @@ struct ReaderHold {
     IWMSyncReader *reader;  // null when none could be made
     FileSource source;      // the file the reader reads, where the plug-in could open it
     bool comInitialized;    // CoInitialize succeeded and wants its CoUninitialize
-    uint64_t comThread;     // the mark of the thread it succeeded on: only there may it be undone
+    uintptr_t comThread;    // the mark of the thread it succeeded on: only there may it be undone
 };
 
 // Converts fileName (ANSI code page) to UTF-16, opens the file, initialises
