@@ -23,8 +23,8 @@ class FileStream final : public IStream {
     // Reads at an offset; 0 on an error and once the file is closed.
     DWORD ReadAt(uint64_t offset, void *buffer, DWORD size) {
         EnterCriticalSection(&lock_);
-        DWORD got = 0;
-        if (FAILED(ReadLocked(offset, buffer, size, &got))) got = 0;
+        DWORD got;
+        ReadLocked(offset, buffer, size, &got);
         LeaveCriticalSection(&lock_);
         return got;
     }
@@ -116,6 +116,7 @@ class FileStream final : public IStream {
     // plug-in's, so each seek and its read go together under the lock. (A
     // read that names its offset would need no seek, but Wine takes several
     // times longer over it.)
+    // *got is 0 on an error.
     HRESULT ReadLocked(uint64_t offset, void *buffer, DWORD size, DWORD *got) {
         *got = 0;
         if (file_ == INVALID_HANDLE_VALUE) return kFileClosed;
