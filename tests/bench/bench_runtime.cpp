@@ -3,6 +3,7 @@
 #include <windows.h>
 #include <wmsdkidl.h>
 
+#include "counted.h"
 #include "sync_reader_stubs.h"
 
 #include "bench_runtime.h"
@@ -52,23 +53,8 @@ class SharedSample final : public INSSBuffer {
 
 SharedSample gSample;
 
-class BenchReader final : public SyncReaderStubs {
+class BenchReader final : public Counted<IWMSyncReader, SyncReaderStubs> {
   public:
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID id, void **object) override {
-        if (!object) return E_POINTER;
-        *object = nullptr;
-        if (id != __uuidof(IUnknown) && id != __uuidof(IWMSyncReader)) return E_NOINTERFACE;
-        *object = this;
-        AddRef();
-        return S_OK;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return ++references_; }
-    ULONG STDMETHODCALLTYPE Release() override {
-        ULONG left = --references_;
-        if (left == 0) delete this;
-        return left;
-    }
-
     HRESULT STDMETHODCALLTYPE Open(const WCHAR *) override {
         next_ = 0;
         return S_OK;
@@ -96,7 +82,6 @@ class BenchReader final : public SyncReaderStubs {
     HRESULT STDMETHODCALLTYPE GetOutputProps(DWORD, IWMOutputMediaProps **) override { return E_NOTIMPL; }
 
   private:
-    ULONG references_ = 1;
     QWORD next_ = 0;
 };
 

@@ -7,36 +7,8 @@
 #include <wmsdkidl.h>
 #include <uuids.h>
 
+#include "counted.h"
 #include "script.h"
-
-// IUnknown for a stand-in object of one interface: a reference count from
-// 1, and QueryInterface answering to IUnknown and the interfaces Answers
-// names (the object's own, unless overridden).
-template <typename Interface>
-class Counted : public Interface {
-  public:
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID id, void **object) override {
-        if (!object) return E_POINTER;
-        *object = nullptr;
-        if (!IsEqualIID(id, __uuidof(IUnknown)) && !Answers(id)) return E_NOINTERFACE;
-        *object = static_cast<Interface *>(this);
-        AddRef();
-        return S_OK;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return ++references_; }
-    ULONG STDMETHODCALLTYPE Release() override {
-        ULONG left = --references_;
-        if (left == 0) delete this;
-        return left;
-    }
-
-  protected:
-    virtual ~Counted() = default;
-    virtual bool Answers(REFIID id) const { return IsEqualIID(id, __uuidof(Interface)); }
-
-  private:
-    ULONG references_ = 1;
-};
 
 // A decoded sample of `size` bytes following Standin_SampleByte(index, ...),
 // with a reference count of 1; counted in buffersAlive until released.
