@@ -4,8 +4,10 @@ different paths packs the same DLL bytes (no time stamp, no build path), in an
 archive that Windows' own zip support opens (four deflated files, no extra
 fields) whose checksums cover the other three and hold, whose texts Notepad
 shows as lines (plain ASCII, CR LF), whose list of changes mentions its
-version, and the DLL's version resource says the version the archive is named
-by."""
+version, which names the packages that built it, and the DLL's version
+resource says the version the archive is named by. Then one source file of a
+copy is broken: `./vivu dist` fails with the compiler's message last and
+leaves no archive."""
 import hashlib, os, re, shutil, struct, subprocess, sys, tempfile, zipfile
 
 
@@ -14,6 +16,18 @@ def build_release(source, copy):
     subprocess.run([os.path.join(copy, "vivu"), "dist"], check=True, stdout=subprocess.DEVNULL)
     (name,) = os.listdir(os.path.join(copy, "dist"))
     return os.path.join(copy, "dist", name)
+
+
+def broken_build_fails(copy, failures):
+    with open(os.path.join(copy, "src", "plugin", "file_name.cpp"), "a") as source:
+        source.write("\nnot C++ at all\n")
+    run = subprocess.run([os.path.join(copy, "vivu"), "dist"], stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True)
+    last = run.stdout.strip().splitlines()[-3:]
+    print("broken build: exit", run.returncode, "last lines:", last)
+    if run.returncode == 0 or os.listdir(os.path.join(copy, "dist")):
+        failures.append("a broken build passed, or left an archive")
+    if not any("file_name.cpp" in line and "error" in line for line in last):
+        failures.append("the compiler's message is not the last thing a broken build prints")
 
 
 def version_resource(dll):
@@ -64,7 +78,8 @@ def main(source):
     failures = []
     with tempfile.TemporaryDirectory() as scratch:
         first = build_release(source, os.path.join(scratch, "a", "source"))
-        second = build_release(source, os.path.join(scratch, "another", "copy-two"))
+        second_copy = os.path.join(scratch, "another", "copy-two")
+        second = build_release(source, second_copy)
         with zipfile.ZipFile(first) as archive, zipfile.ZipFile(second) as other:
             dll = archive.read("vivu_wma.dll")
             print("vivu_wma.dll sha256", hashlib.sha256(dll).hexdigest(), "and", hashlib.sha256(other.read("vivu_wma.dll")).hexdigest())
@@ -72,7 +87,8 @@ def main(source):
                 failures.append("two builds of the same source differ")
             elif open(first, "rb").read() != open(second, "rb").read():
                 failures.append("the same files packed twice give two archives")
-            if archive.namelist() != ["vivu_wma.dll", "README.txt", "CHANGES.txt", "SHA256SUMS"]:
+            names = ["vivu_wma.dll", "README.txt", "CHANGES.txt", "BUILDINFO.txt"]
+            if archive.namelist() != names + ["SHA256SUMS"]:
                 failures.append(f"archive holds {archive.namelist()}")
             for entry in archive.infolist():
                 if entry.compress_type != zipfile.ZIP_DEFLATED or entry.extra or entry.flag_bits & ~0x6:
@@ -85,9 +101,9 @@ def main(source):
                 summed.append(name)
                 if hashlib.sha256(archive.read(name)).hexdigest() != digest:
                     failures.append(f"SHA256SUMS is wrong for {name}")
-            if summed != ["vivu_wma.dll", "README.txt", "CHANGES.txt"]:
+            if summed != names:
                 failures.append(f"SHA256SUMS covers {summed}")
-            texts = {name: archive.read(name) for name in ("README.txt", "CHANGES.txt") if name in archive.namelist()}
+            texts = {name: archive.read(name) for name in names[1:] if name in archive.namelist()}
 
         language, data = version_resource(dll)
         key, fixed, children = version_block(data)
@@ -110,8 +126,14 @@ def main(source):
             failures.append("version texts differ from the archive's version")
         if strings.get("OriginalFilename") != "vivu_wma.dll" or not strings.get("FileDescription"):
             failures.append("original file name or description missing")
+        built_by = texts.get("BUILDINFO.txt", b"").decode("ascii", "replace")
+        compiler = subprocess.run(["dpkg-query", "-W", "-f=${Version}", "g++-mingw-w64-i686-posix"],
+                                  stdout=subprocess.PIPE, text=True).stdout
+        if f"g++-mingw-w64-i686-posix {compiler}\r\n" not in built_by or f"vivu_wma {archive_version}" not in built_by:
+            failures.append("BUILDINFO.txt does not name the version and the compiler that built it")
         if language != 0 or tables != ["000004b0"]:
             failures.append(f"not language neutral: resource language {language}, string tables {tables}")
+        broken_build_fails(second_copy, failures)
     for failure in failures:
         print("FAIL:", failure)
     return 1 if failures else 0
