@@ -29,6 +29,12 @@ enum {
     kHeaderObjectBytes = 30,  // plus object count and two reserved bytes
     kFilePropertiesBodyBytes = 80,
     kDataHeadBytes = 50,  // id, size, file id, packet count, two reserved bytes
+    // A packet's head up to its duration, at its longest: error correction
+    // flags and 15 bytes of data, the two flag bytes, three 4-byte lengths,
+    // send time and duration.
+    kMostPacketHeadBytes = 1 + 15 + 2 + 3 * 4 + 4 + 2,
+    // The last whole packet, or a packet or two before it, gives the end.
+    kPacketsTried = 3,
     kBroadcastFlag = 1,
     kSeekableFlag = 2,
 };
@@ -44,7 +50,6 @@ struct Reader {
     AsfHeaderFile *file;
     AsfAttributeFn emit;
     void *emitContext;
-    uint32_t packetBytes;  // every data packet's size, from the File Properties; 0 unknown
 };
 
 // Copies count bytes (at most one window) at offset, through the window.
@@ -173,24 +178,17 @@ bool ReadFileProperties(Reader *r, Span body) {
     if (body.end - body.at < kFilePropertiesBodyBytes) return false;
     Skip(&body, 16);  // file id
     uint64_t fileSize = U64(file, &body);
-    Skip(&body, 8);  // creation date
-    uint64_t packets = U64(file, &body);
+    Skip(&body, 16);  // creation date, packet count
     uint64_t playDuration = U64(file, &body);
     Skip(&body, 8);  // send duration
     uint64_t prerollMs = U64(file, &body);
     uint32_t flags = U32(file, &body);
-    uint32_t smallestPacket = U32(file, &body);
-    uint32_t largestPacket = U32(file, &body);
+    Skip(&body, 8);  // smallest and largest packet
     uint32_t maxBitrate = U32(file, &body);
     if (!body.ok) return false;
 
-    // A broadcast's duration, size and packet count are not known while it
-    // is written.
+    // A broadcast's duration and size are not known while it is written.
     bool broadcast = flags & kBroadcastFlag;
-    if (!broadcast && smallestPacket == largestPacket) {
-        file->packets.declared = packets;
-        r->packetBytes = smallestPacket;
-    }
     if (!broadcast) {
         // The play duration counts the preroll (milliseconds); the listener
         // hears the rest.
@@ -295,58 +293,90 @@ void FindAttributeObjects(AsfHeaderFile *file, Span header, AttributeObjects *fo
     }
 }
 
-// The first object of the kind that reads whole.
-void ReadFirstWhole(Reader *r, const Spans &spans, bool (*read)(Reader *, Span)) {
+// The first object of the kind that reads whole; null when none does.
+const Span *ReadFirstWhole(Reader *r, const Spans &spans, bool (*read)(Reader *, Span)) {
     for (unsigned i = 0; i < spans.count; ++i)
-        if (read(r, spans.at[i])) return;
+        if (read(r, spans.at[i])) return &spans.at[i];
+    return nullptr;
 }
 
 void ReadEach(Reader *r, const Spans &spans, void (*read)(Reader *, Span)) {
     for (unsigned i = 0; i < spans.count; ++i) read(r, spans.at[i]);
 }
 
-// The whole packets the file holds after the head of the Data Object that
-// follows the header (at most what that object declares). A file cut
-// within the head holds none; one with something else after its header
-// cannot be counted.
-void CountPackets(Reader *r, uint64_t headerSize) {
-    AsfHeaderFile *file = r->file;
-    AsfPackets &packets = file->packets;
-    uint64_t rest = file->fileSize - headerSize;
-    uint8_t head[kObjectHeaderBytes];
-    if (!packets.declared || !r->packetBytes) {
-        packets = AsfPackets{0, 0};
-    } else if (rest >= kObjectHeaderBytes) {
-        if (!Fetch(file, headerSize, head, sizeof(head)) || memcmp(head, kDataObject, sizeof(AsfGuid)) != 0) {
-            packets = AsfPackets{0, 0};
-            return;
-        }
-        // A size below the head's own is no size: the data runs to the file's end.
-        uint64_t declaredBytes = Little(head + 16, 8);
-        uint64_t bytes = declaredBytes >= kDataHeadBytes && declaredBytes < rest ? declaredBytes : rest;
-        packets.present = bytes > kDataHeadBytes ? (bytes - kDataHeadBytes) / r->packetBytes : 0;
+// Every data packet's size, from the File Properties body; 0 where packets
+// differ in size and cannot be found by counting.
+uint32_t FixedPacketBytes(AsfHeaderFile *file, Span body) {
+    Skip(&body, 68);  // up to the smallest packet's size
+    uint32_t smallest = U32(file, &body);
+    uint32_t largest = U32(file, &body);
+    return body.ok && smallest == largest ? smallest : 0;
+}
+
+// Where a packet's sound ends, from its head: error correction data where
+// its first byte says so, then the payload parsing information, whose
+// first byte gives the widths of the packet length, sequence and padding
+// that come before the send time and the duration.
+bool PacketEnd(const uint8_t *head, size_t size, uint32_t *endMs) {
+    static const uint8_t kFieldBytes[4] = {0, 1, 2, 4};
+    size_t at = 0;
+    if (head[0] & 0x80) {
+        if (head[0] & 0x60) return false;  // a length type the format does not define
+        at = 1 + (head[0] & 0x0F);
     }
+    if (at + 2 > size) return false;
+    uint8_t widths = head[at];
+    at += 2 + kFieldBytes[widths >> 5 & 3] + kFieldBytes[widths >> 1 & 3] + kFieldBytes[widths >> 3 & 3];
+    if (at + 6 > size) return false;
+    uint64_t end = Little(head + at, 4) + Little(head + at + 4, 2);
+    *endMs = end < UINT32_MAX ? static_cast<uint32_t>(end) : UINT32_MAX;
+    return true;
+}
+
+// The end of the sound in the whole packets of the Data Object that follows
+// the header (no more than that object declares: an index may follow it).
+// A file cut within the object's head holds none.
+AsfHeld MeasureData(AsfHeaderFile *file, uint64_t headerSize, uint32_t packetBytes) {
+    const AsfHeld unknown = {false, 0}, nothing = {true, 0};
+    uint64_t rest = file->fileSize - headerSize;
+    if (!packetBytes) return unknown;
+    if (rest < kObjectHeaderBytes) return nothing;
+    uint8_t head[kMostPacketHeadBytes];
+    if (!Fetch(file, headerSize, head, kObjectHeaderBytes) || memcmp(head, kDataObject, sizeof(AsfGuid)) != 0)
+        return unknown;
+    // A size below the head's own is no size: the data runs to the file's end.
+    uint64_t declaredBytes = Little(head + 16, 8);
+    uint64_t bytes = declaredBytes >= kDataHeadBytes && declaredBytes < rest ? declaredBytes : rest;
+    uint64_t whole = bytes > kDataHeadBytes ? (bytes - kDataHeadBytes) / packetBytes : 0;
+    if (whole == 0) return nothing;
+    size_t headBytes = packetBytes < sizeof(head) ? packetBytes : sizeof(head);
+    for (uint64_t packet = whole; packet-- > 0 && whole - packet <= kPacketsTried;) {
+        AsfHeld held = {true, 0};
+        uint64_t at = headerSize + kDataHeadBytes + packet * packetBytes;
+        if (Fetch(file, at, head, headBytes) && PacketEnd(head, headBytes, &held.endMs)) return held;
+    }
+    return unknown;
 }
 
 }  // namespace
 
-bool ReadAsfHeader(AsfHeaderFile *file, AsfAttributeFn emit, void *emitContext) {
+bool ReadAsfHeaderAndData(AsfHeaderFile *file, AsfAttributeFn emit, void *emitContext, AsfHeld *held) {
     file->windowStart = file->windowBytes = 0;
     file->objectsLeft = kAsfMostObjects;
     file->fillsLeft = kAsfMostWindowFills;
-    file->packets = AsfPackets{0, 0};
+    *held = AsfHeld{false, 0};
     uint8_t first[kAsfProbeBytes];
     if (!Fetch(file, 0, first, sizeof(first)) || !CanStartAsfFile(first, sizeof(first), file->fileSize))
         return false;
-    Reader r{file, emit, emitContext, 0};
+    Reader r{file, emit, emitContext};
     AttributeObjects found = {};
     uint64_t headerSize = Little(first + 16, 8);
     FindAttributeObjects(file, Span{kHeaderObjectBytes, headerSize, true}, &found);
-    ReadFirstWhole(&r, found.fileProperties, ReadFileProperties);
-    CountPackets(&r, headerSize);
+    const Span *properties = ReadFirstWhole(&r, found.fileProperties, ReadFileProperties);
     ReadFirstWhole(&r, found.contentDescription, ReadContentDescription);
     ReadEach(&r, found.extendedContent, ReadExtendedContent);
     ReadEach(&r, found.metadata, ReadMetadataRecords);
     ReadEach(&r, found.metadataLibrary, ReadMetadataRecords);
+    if (properties) *held = MeasureData(file, headerSize, FixedPacketBytes(file, *properties));
     return true;
 }

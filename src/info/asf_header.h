@@ -63,15 +63,17 @@ typedef size_t (*AsfReadFn)(void *context, uint64_t offset, void *buffer, size_t
 // Receives one attribute; its pointers are valid only during the call.
 typedef void (*AsfAttributeFn)(void *context, const AsfAttribute &attribute);
 
-// What the header declares of the file's data packets, and how many whole
-// ones the file holds: a download cut off holds fewer than its header
-// promised, and its length and size are the header's promise, not what
-// plays. Both 0 where the header cannot say (a broadcast, whose count is
-// not known while it is written; packets of varying size; no Data Object
-// after the header).
-struct AsfPackets {
-    uint64_t declared;  // the File Properties Object's count
-    uint64_t present;   // whole packets after the Data Object's 50-byte head, within the file
+// How long the sound the file's data packets hold runs. Each packet states
+// its send time and duration (milliseconds); the last whole packet's end is
+// where the file's sound ends, whatever its header claims: a download cut
+// off holds less than the header promised, an old encoder's header may
+// claim a minute for seven seconds, a broadcast's claims nothing, and
+// packets of variable bit rate hold unequal times. Not known where the
+// packets cannot be found (packets of varying size, no Data Object after
+// the header) or their head cannot be read.
+struct AsfHeld {
+    bool known;
+    uint32_t endMs;  // 0 when the file holds no whole packet
 };
 
 // One file being read, and every byte of memory the reading needs.
@@ -79,7 +81,6 @@ struct AsfHeaderFile {
     AsfReadFn read;
     void *readContext;
     uint64_t fileSize;
-    AsfPackets packets;  // filled by the reading
     // Below: the reader's own.
     uint64_t windowStart;
     size_t windowBytes;
@@ -98,9 +99,12 @@ struct AsfHeaderFile {
 // every descriptor of the Extended Content Description Objects as stored;
 // then the stream-0 records of the Metadata and the Metadata Library Objects
 // inside the Header Extension Object. The header is walked once; the order
-// above holds whatever the order of the objects in the file. file->packets
-// is filled from the File Properties Object and the head of the Data
-// Object that follows the header. False, with nothing emitted and no
-// packets, when the file cannot be a whole ASF file (no Header Object at
-// its start, or one longer than the file).
-bool ReadAsfHeader(AsfHeaderFile *file, AsfAttributeFn emit, void *emitContext);
+// above holds whatever the order of the objects in the file.
+//
+// Then reads past the header: the head of the Data Object that follows it,
+// and the head of the last whole data packet (a packet or two before it
+// where that one cannot be read), within the same limits, into *held.
+// False, with nothing emitted and nothing known held, when the file cannot
+// be a whole ASF file (no Header Object at its start, or one longer than
+// the file).
+bool ReadAsfHeaderAndData(AsfHeaderFile *file, AsfAttributeFn emit, void *emitContext, AsfHeld *held);

@@ -126,26 +126,79 @@ void StoreDurationByName(IWMHeaderInfo *header, HRESULT *lastStatus, Gathered *i
     if (SUCCEEDED(*lastStatus) && type == WMT_TYPE_QWORD) StoreAttribute(L"Duration", type, value, length, into);
 }
 
-// `value` scaled by part / whole (part < whole), with no product overflowing.
-uint32_t Scaled(uint32_t value, uint64_t part, uint64_t whole) {
-    while (part > UINT32_MAX) {
-        part >>= 1;
-        whole >>= 1;
-    }
-    return static_cast<uint32_t>(uint64_t{value} * part / whole);
-}
+// A whole file's last packet may end a little before its header's length
+// (the encoder's last frame, a packet's rounding): only an end more than
+// this much short of it is believed over the header.
+enum { kHeldLengthSlackMs = 1000 };
 
 // A header states the length and size of the whole file, and Windows'
-// runtime passes them on as they stand; a download cut off, or a file a tag
-// editor rewrote, holds something else. Where the plug-in has the file open,
-// the size is the file's own, and the length is the one stated scaled by
-// the whole data packets the file holds against those its header declares
-// (0 when it holds none).
-void MeasureWhatTheFileHolds(const FileSource &source, const AsfPackets &packets, Gathered *into) {
+// runtime passes them on as they stand; a download cut off, a file a tag
+// editor rewrote, an old encoder's file may hold something else. Where the
+// plug-in has the file open, the size is the file's own, and the length is
+// where the sound of its data packets ends when that is well short of the
+// stated length, when no length is stated, or when no whole packet is there.
+void MeasureWhatTheFileHolds(const FileSource &source, const AsfHeld &held, Gathered *into) {
     uint64_t size;
     if (FileSourceSize(source, &size)) into->info->fileSize = static_cast<uint32_t>(size);
-    if (into->durationStored && packets.present < packets.declared)
-        into->info->durationMs = Scaled(into->info->durationMs, packets.present, packets.declared);
+    if (!held.known) return;
+    uint32_t stated = into->durationStored ? into->info->durationMs : 0;
+    if (held.endMs == 0 || stated == 0 || uint64_t{held.endMs} + kHeldLengthSlackMs < stated)
+        into->info->durationMs = held.endMs;
+}
+
+// One query's file while the query runs: the reader and its header view,
+// and where what is learnt of the file goes.
+struct Query {
+    ReaderHold hold;
+    IWMHeaderInfo *header;  // null where the runtime gave none
+    Gathered into;
+};
+
+void OpenQuery(const char *fileName, HRESULT *lastStatus, Query *query) {
+    OpenReader(fileName, &query->hold, lastStatus);
+    query->header = query->hold.reader ? HeaderViewOf(query->hold.reader, lastStatus) : nullptr;
+}
+
+// The format a stream on the file will deliver, as the stream asks for it;
+// the default where the runtime gives none.
+void DescribeFormat(IWMSyncReader *reader, FileInfo *info) {
+    info->seekable = 1;
+    info->reserved = 0;
+    info->sampleRate = kDefaultSampleRate;
+    info->channels = kDefaultChannels;
+    info->bitsPerSample = kDefaultBitsPerSample;
+    if (!reader) return;
+    AudioOutput audio;
+    ChooseAudioOutput(reader, &audio);
+    if (!audio.pcm) return;
+    info->sampleRate = static_cast<int32_t>(audio.sampleRate);
+    info->channels = audio.channels;
+    info->bitsPerSample = audio.bitsPerSample;
+}
+
+// The tags, stated length, bit rate and size the runtime lists, or where it
+// cannot list them (or is missing, or could not open the file) the file's
+// own header's. The header is read in any case, for how long the data
+// packets run, which no runtime tells.
+AsfHeld ReadTags(Query *query, HRESULT *lastStatus) {
+    bool listed = query->header && ReadAttributes(query->header, lastStatus, &query->into);
+    AsfHeld held;
+    bool asf = ReadFileHeader(query->hold.source, listed ? nullptr : &query->into, &held);
+    if (!listed && !asf && query->header) StoreDurationByName(query->header, lastStatus, &query->into);
+    return held;
+}
+
+// Nothing uses the reader after the query, and keeping it would keep the
+// user's file open.
+void CloseQuery(Query *query) {
+    if (query->header) query->header->Release();
+    query->header = nullptr;
+    CloseReader(&query->hold);
+}
+
+void WriteTitle(const ModuleSettings &settings, const TagSet &tags, FileInfo *info) {
+    char title[256];
+    if (BuildTitle(settings, tags, title)) strcpy(info->title, title);
 }
 
 }  // namespace
@@ -186,40 +239,13 @@ int32_t VIVU_CDECL GetFileInfo(InputModule *module, const char *fileName, int32_
     module->reader = nullptr;
     module->headerInfo = nullptr;
 
-    int32_t sampleRate = kDefaultSampleRate, channels = kDefaultChannels, bitsPerSample = kDefaultBitsPerSample;
-    ReaderHold hold;
-    OpenReader(fileName, &hold, &module->lastStatus);
-    Gathered into = {info, &tags, false};
-    IWMHeaderInfo *header = hold.reader ? HeaderViewOf(hold.reader, &module->lastStatus) : nullptr;
-    bool listed = header && ReadAttributes(header, &module->lastStatus, &into);
-    if (hold.reader) {
-        // The format a stream on the file will deliver, as the stream asks for it.
-        AudioOutput audio;
-        ChooseAudioOutput(hold.reader, &audio);
-        if (audio.pcm) {
-            sampleRate = static_cast<int32_t>(audio.sampleRate);
-            channels = audio.channels;
-            bitsPerSample = audio.bitsPerSample;
-        }
-    }
-    // The file's own header: its attributes where the runtime cannot list
-    // them (or is missing, or could not open the file), its packets always.
-    AsfPackets packets;
-    bool asf = ReadFileHeader(hold.source, listed ? nullptr : &into, &packets);
-    if (!listed && !asf && header) StoreDurationByName(header, &module->lastStatus, &into);
-    if (header) header->Release();
-    MeasureWhatTheFileHolds(hold.source, packets, &into);
-    // Nothing uses the reader after the query, and keeping it would keep
-    // the user's file open.
-    CloseReader(&hold);
-
-    info->seekable = 1;
-    info->reserved = 0;
-    info->sampleRate = sampleRate;
-    info->channels = channels;
-    info->bitsPerSample = bitsPerSample;
-
-    char title[256];
-    if (BuildTitle(module->settings, tags, title)) strcpy(info->title, title);
+    Query query = {};
+    query.into = Gathered{info, &tags, false};
+    OpenQuery(fileName, &module->lastStatus, &query);
+    DescribeFormat(query.hold.reader, info);
+    AsfHeld held = ReadTags(&query, &module->lastStatus);
+    MeasureWhatTheFileHolds(query.hold.source, held, &query.into);
+    CloseQuery(&query);
+    WriteTitle(module->settings, tags, info);
     return 1;
 }

@@ -17,9 +17,9 @@ void Store(void *context, const AsfAttribute &attribute) {
 
 }  // namespace
 
-bool ReadFileHeader(const FileSource &source, Gathered *into, AsfPackets *packets) {
+bool ReadFileHeader(const FileSource &source, Gathered *into, AsfHeld *held) {
     static_assert(sizeof(WCHAR) == sizeof(char16_t), "names are handed over as they are");
-    *packets = AsfPackets{0, 0};
+    *held = AsfHeld{false, 0};
     uint64_t size;
     if (!FileSourceSize(source, &size)) return false;
     // The reading's buffers are some 18 KB: too much for a player's stack.
@@ -28,8 +28,7 @@ bool ReadFileHeader(const FileSource &source, Gathered *into, AsfPackets *packet
     header->read = ReadAt;
     header->readContext = const_cast<FileSource *>(&source);
     header->fileSize = size;
-    bool whole = ReadAsfHeader(header, Store, into);
-    *packets = header->packets;
+    bool whole = ReadAsfHeaderAndData(header, Store, into, held);
     free(header);
     return whole;
 }

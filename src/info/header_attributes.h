@@ -9,8 +9,9 @@
 #include "info/file_info.h"
 #include "media/file_source.h"
 
-// Reads the ASF header of the open file into *packets and, where `into` is
-// not null, stores its attributes as the runtime's own are stored. False,
-// with nothing stored and no packets, for a file that is no whole ASF file
-// (or no file at all).
-bool ReadFileHeader(const FileSource &source, Gathered *into, AsfPackets *packets);
+// Reads the ASF header of the open file and, past it, how long its data
+// packets run, into *held; where `into` is not null, stores the header's
+// attributes as the runtime's own are stored. False, with nothing stored
+// and nothing known held, for a file that is no whole ASF file (or no file
+// at all).
+bool ReadFileHeader(const FileSource &source, Gathered *into, AsfHeld *held);

@@ -107,7 +107,8 @@ double TimeReading(const HeaderSource &source, int *attributes) {
     double seconds;
     do {
         *attributes = 0;
-        ReadAsfHeader(source.file, CountAttribute, attributes);
+        AsfHeld held;
+        ReadAsfHeaderAndData(source.file, CountAttribute, attributes, &held);
         ++readings;
         seconds = NowSeconds() - start;
     } while (seconds < kShortestTiming);
@@ -132,7 +133,7 @@ int Measure(const HeaderSource &hostile, const HeaderSource &ordinary, uint64_t 
         printf("(f) the header reader found no attributes in %s: nothing to compare with\n", kOrdinaryFile);
         return kBenchCannotMeasure;
     }
-    printf("(f) ReadAsfHeader on a %llu-byte file whose header claims all of it, nothing but 24-byte objects of no "
+    printf("(f) ReadAsfHeaderAndData on a %llu-byte file whose header claims all of it, nothing but 24-byte objects of no "
            "known kind: %.3f ms, on %s's header: %.3f ms (medians; %d and %d attributes)\n    hostile / ordinary, ",
            static_cast<unsigned long long>(hostileBytes), Median(&pairs.firstTimes) * 1e3, kOrdinaryFile,
            Median(&pairs.secondTimes) * 1e3, hostileAttributes, ordinaryAttributes);

@@ -6,9 +6,17 @@
 In DIR, from tagged-latin.wma: tagged-picture.wma, whose header carries a
 2 MB picture in a Metadata Library Object. From stereo44.wma: hostile-*.wma,
 headers that are damaged or contradict themselves while the file still
-starts as a whole ASF file (the header object's own size stays true). From
-long60.wma: cut-*.wma, downloads cut off after their header and a few
-whole data packets, or part of one, listed in cut.txt with what each holds.
+starts as a whole ASF file (the header object's own size stays true).
+
+held.txt lists files whose header and data disagree, each with its size,
+the length its header claims, and the length it is to show (where the
+sound of its last whole data packet ends): from long60.wma, cut-*.wma,
+downloads cut off after their header and a few whole data packets, or part
+of one; from stereo44.wma, claims-more.wma, whose header claims 59.8 s
+for 5 s of sound, and broadcast.wma, whose header claims nothing; from
+vbr-like.wma, vbr-cut-half.wma, cut at half its packets, which hold a tenth
+of its time. stereo44.wma itself, whose last packet ends a little before
+its header's length, shows the header's.
 """
 import struct
 import sys
@@ -104,18 +112,63 @@ def hostile(data):
     return out
 
 
-def cut_downloads(data):
-    """name -> (file bytes, the length its header claims in ms, the length of what it holds in ms)."""
+def properties(data):
+    """The File Properties' packet count, play duration, preroll (ms), flags and packet size."""
     _, children, _ = split(data)
     props = find(children, FILE_PROPERTIES)
     packets, play = struct.unpack_from('<QQ', props, 24 + 32)
-    preroll_ms, _, packet_bytes, largest = struct.unpack_from('<QIII', props, 24 + 56)
+    preroll_ms, flags, packet_bytes, largest = struct.unpack_from('<QIII', props, 24 + 56)
     assert packet_bytes == largest, 'packets of one size'
-    claimed_ms = (play - preroll_ms * 10000) // 10000
-    data_at = struct.unpack_from('<Q', data, 16)[0] + 50  # the first packet, after the Data Object's head
-    out = {}
-    for name, size, whole in (('3-packets', data_at + 3 * packet_bytes, 3), ('100-bytes', data_at - 50 + 100, 0)):
-        out[name] = (data[:size], claimed_ms, claimed_ms * whole // packets)
+    return packets, play, preroll_ms, flags, packet_bytes
+
+
+def claimed_ms(data):
+    _, play, preroll_ms, _, _ = properties(data)
+    return max(play - preroll_ms * 10000, 0) // 10000
+
+
+def packet_end_ms(data, index):
+    """Where the sound of data packet `index` ends: its send time plus its duration."""
+    packet_bytes = properties(data)[4]
+    at = struct.unpack_from('<Q', data, 16)[0] + 50 + index * packet_bytes
+    if data[at] & 0x80:  # error correction data first
+        at += 1 + (data[at] & 0x0F)
+    widths = data[at]
+    at += 2 + sum((0, 1, 2, 4)[widths >> shift & 3] for shift in (5, 1, 3))
+    send, duration = struct.unpack_from('<IH', data, at)
+    return send + duration
+
+
+def with_properties(data, **fields):
+    """The file with File Properties fields rewritten: play (100 ns), flags."""
+    fixed, children, rest = split(data)
+    props = find(children, FILE_PROPERTIES)
+    if 'play' in fields:
+        struct.pack_into('<Q', props, 24 + 40, fields['play'])
+    if 'flags' in fields:
+        struct.pack_into('<I', props, 24 + 64, fields['flags'])
+    return join(fixed, children, rest)
+
+
+def cut_at(data, packets):
+    return data[:struct.unpack_from('<Q', data, 16)[0] + 50 + packets * properties(data)[4]]
+
+
+def held_files(minute, stereo, vbr):
+    """name -> (file bytes, the length its header claims in ms, the length to show in ms)."""
+    out = {'stereo44.wma': (stereo, claimed_ms(stereo), claimed_ms(stereo))}
+    for packets in (3, 0):
+        cut = cut_at(minute, packets) if packets else minute[:struct.unpack_from('<Q', minute, 16)[0] + 100]
+        name = f'cut-{packets}-packets.wma' if packets else 'cut-100-bytes.wma'
+        out[name] = (cut, claimed_ms(minute), packet_end_ms(minute, packets - 1) if packets else 0)
+    last = properties(stereo)[0] - 1
+    preroll_ms = properties(stereo)[2]
+    claims_more = with_properties(stereo, play=(59800 + preroll_ms) * 10000)
+    out['claims-more.wma'] = (claims_more, 59800, packet_end_ms(stereo, last))
+    broadcast = with_properties(stereo, play=0, flags=properties(stereo)[3] | 1)
+    out['broadcast.wma'] = (broadcast, 0, packet_end_ms(stereo, last))
+    half = properties(vbr)[0] // 2
+    out['vbr-cut-half.wma'] = (cut_at(vbr, half), claimed_ms(vbr), packet_end_ms(vbr, half - 1))
     return out
 
 
@@ -132,11 +185,14 @@ def main():
             f.write(data)
     with open(f'{folder}/long60.wma', 'rb') as f:
         minute = f.read()
-    with open(f'{folder}/cut.txt', 'w') as listing:
-        for name, (data, claimed_ms, held_ms) in cut_downloads(minute).items():
-            with open(f'{folder}/cut-{name}.wma', 'wb') as f:
-                f.write(data)
-            listing.write(f'cut-{name}.wma {len(data)} {claimed_ms} {held_ms}\n')
+    with open(f'{folder}/vbr-like.wma', 'rb') as f:
+        vbr = f.read()
+    with open(f'{folder}/held.txt', 'w') as listing:
+        for name, (data, claimed, shown) in held_files(minute, stereo, vbr).items():
+            if name != 'stereo44.wma':
+                with open(f'{folder}/{name}', 'wb') as f:
+                    f.write(data)
+            listing.write(f'{name} {len(data)} {claimed} {shown}\n')
 
 
 if __name__ == '__main__':

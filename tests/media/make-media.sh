@@ -54,6 +54,15 @@ ffmpeg -nostdin -loglevel error -y -f lavfi -i "sine=frequency=440:beep_factor=4
     -f lavfi -i "sine=frequency=660:beep_factor=4:duration=1:sample_rate=8000" \
     -map 0:a -map 1:a -ac 1 -c:a wmav2 -b:a 32k two-rates.wma
 
+# Ten seconds of sound beside a video whose first two seconds are noise:
+# its packets are all one size, but the first half of them holds about a
+# second. make-header-variants.py cuts it at half its packets.
+ffmpeg -nostdin -loglevel error -y -f lavfi -i "nullsrc=s=160x120:r=10:d=2,geq=random(1)*255:128:128" \
+    -f lavfi -i "color=c=gray:s=160x120:r=10:d=8" \
+    -f lavfi -i "sine=frequency=440:beep_factor=4:duration=10:sample_rate=22050" \
+    -filter_complex "[0:v][1:v]concat=n=2:v=1:a=0[v]" -map "[v]" -map 2:a \
+    -c:v wmv2 -q:v 2 -c:a wmav2 -b:a 32k -ac 1 -f asf vbr-like.wma
+
 # Damaged and foreign inputs.
 head -c "$(( $(stat -c %s stereo44.wma) / 2 ))" stereo44.wma > truncated.wma
 : > empty.wma

@@ -176,17 +176,18 @@ void Collect(void *context, const AsfAttribute &a) {
 }
 
 std::vector<Attr> Parse(const Bytes &bytes, bool *ok = nullptr, uint64_t *bytesRead = nullptr,
-                        AsfPackets *packets = nullptr) {
+                        AsfHeld *held = nullptr) {
     std::vector<Attr> attributes;
     MemoryFile memory{&bytes};
     std::unique_ptr<AsfHeaderFile> file(new AsfHeaderFile);
     file->read = ReadMemory;
     file->readContext = &memory;
     file->fileSize = bytes.size();
-    bool parsed = ReadAsfHeader(file.get(), Collect, &attributes);
+    AsfHeld measured;
+    bool parsed = ReadAsfHeaderAndData(file.get(), Collect, &attributes, &measured);
     if (ok) *ok = parsed;
     if (bytesRead) *bytesRead = memory.bytesRead;
-    if (packets) *packets = file->packets;
+    if (held) *held = measured;
     return attributes;
 }
 
@@ -350,7 +351,26 @@ TEST(AsfHeader, NotAWholeAsfFile) {
     EXPECT_TRUE(ok);
 }
 
-// A header declaring 7 data packets of 3,200 bytes, and its Data Object.
+// A data packet of 3,200 bytes whose head states its send time and
+// duration; every other packet has error correction data first, and the
+// widths of the fields before the times vary.
+Bytes Packet(unsigned index, uint32_t sendMs, uint16_t durationMs) {
+    Bytes packet;
+    if (index % 2 == 0) packet = {0x82, 0, 0};  // two bytes of error correction data
+    uint8_t widths = index % 3 == 0 ? 0x08 : 0x48;  // padding in 1 byte; then the packet length in 2
+    packet.push_back(widths);
+    packet.push_back(0x5D);  // property flags
+    Put(&packet, 3200, widths & 0x40 ? 2 : 0);
+    Put(&packet, 0, 1);  // padding
+    Put(&packet, sendMs, 4);
+    Put(&packet, durationMs, 2);
+    packet.resize(3200, 0x82);
+    return packet;
+}
+
+// A header declaring 5 s of sound in 7 data packets, and its Data Object.
+// Packet k's sound ends at (k + 1)^2 x 100 ms, as packets of variable bit
+// rate do: the first three packets hold 0.9 s, not three sevenths.
 Bytes FileOfSevenPackets(uint32_t flags = 0) {
     Bytes file = Header({FileProperties(1, 50000000, 0, flags, 1)});
     Bytes data = Guid("75B22636-668E-11CF-A6D9-00AA0062CE6C");
@@ -358,43 +378,53 @@ Bytes FileOfSevenPackets(uint32_t flags = 0) {
     data.resize(data.size() + 16, 0xCD);  // file id
     Put(&data, 7, 8);
     Put(&data, 0x0101, 2);
-    data.resize(data.size() + 7 * 3200, 0x82);
+    for (unsigned k = 0; k < 7; ++k) {
+        Bytes packet = Packet(k, k * k * 100, static_cast<uint16_t>((2 * k + 1) * 100));
+        data.insert(data.end(), packet.begin(), packet.end());
+    }
     file.insert(file.end(), data.begin(), data.end());
     return file;
 }
 
-AsfPackets PacketsOf(const Bytes &file) {
-    AsfPackets packets = {~0ull, ~0ull};
-    Parse(file, nullptr, nullptr, &packets);
-    return packets;
+AsfHeld HeldBy(const Bytes &file) {
+    AsfHeld held = {false, ~0u};
+    Parse(file, nullptr, nullptr, &held);
+    return held;
 }
 
-// A download cut off holds fewer packets than its header declares; a
-// packet cut short is not one. The header tells nothing of a broadcast, and
-// a file with no Data Object after its header cannot be counted.
-TEST(AsfHeader, PacketsDeclaredAndPresent) {
+// Where the sound of the last whole packet ends: a download cut off holds
+// less, a packet cut short is not one, an index after the data is none,
+// and a broadcast is measured like any file. Packets of varying size, or
+// no Data Object after the header, cannot be found.
+TEST(AsfHeader, HeldUntilTheLastWholePacketEnds) {
     const Bytes whole = FileOfSevenPackets();
     const size_t header = whole.size() - 50 - 7 * 3200;
     const struct {
         size_t size;
-        uint64_t present;
-    } cuts[] = {{whole.size(), 7}, {header + 50 + 3 * 3200, 3}, {header + 50 + 3 * 3200 - 1, 2},
+        uint32_t endMs;
+    } cuts[] = {{whole.size(), 4900}, {header + 50 + 3 * 3200, 900}, {header + 50 + 3 * 3200 - 1, 400},
                 {header + 100, 0}, {header + 30, 0}, {header, 0}};
     for (const auto &cut : cuts) {
-        AsfPackets packets = PacketsOf(Bytes(whole.begin(), whole.begin() + cut.size));
-        EXPECT_EQ(packets.declared, 7u) << cut.size;
-        EXPECT_EQ(packets.present, cut.present) << cut.size;
+        AsfHeld held = HeldBy(Bytes(whole.begin(), whole.begin() + cut.size));
+        EXPECT_TRUE(held.known) << cut.size;
+        EXPECT_EQ(held.endMs, cut.endMs) << cut.size;
     }
     Bytes longer = whole;
-    longer.resize(whole.size() + 5000, 0);  // an index after the data is no packet
-    EXPECT_EQ(PacketsOf(longer).present, 7u);
+    longer.resize(whole.size() + 5000, 0);
+    EXPECT_EQ(HeldBy(longer).endMs, 4900u);
+    EXPECT_EQ(HeldBy(FileOfSevenPackets(1)).endMs, 4900u);
+    // A last packet whose head cannot be read: the one before it tells.
+    Bytes unreadable = whole;
+    unreadable[whole.size() - 3200] = 0xE2;
+    EXPECT_EQ(HeldBy(unreadable).endMs, 3600u);
 
-    Bytes broadcast = FileOfSevenPackets(1);
-    EXPECT_EQ(PacketsOf(broadcast).declared, 0u);
+    Bytes varying = whole;
+    varying[30 + 24 + 72] ^= 1;  // the largest packet's size
+    EXPECT_FALSE(HeldBy(varying).known);
     Bytes other = whole;
     other[header] ^= 0xFF;
-    EXPECT_EQ(PacketsOf(other).declared, 0u);
-    EXPECT_EQ(PacketsOf(Header({ContentDescription({u"T", u"", u"", u"", u""})})).declared, 0u);
+    EXPECT_FALSE(HeldBy(other).known);
+    EXPECT_FALSE(HeldBy(Header({ContentDescription({u"T", u"", u"", u"", u""})})).known);
 }
 
 // Sets the 64-bit size field of the object that starts at offset.
@@ -497,7 +527,8 @@ TEST(AsfHeader, AHeaderOfCountlessTinyObjectsIsReadOnlyInPart) {
     file->readContext = &bytesRead;
     file->fileSize = 64ull << 20;
     std::vector<Attr> attributes;
-    EXPECT_TRUE(ReadAsfHeader(file.get(), Collect, &attributes));
+    AsfHeld held;
+    EXPECT_TRUE(ReadAsfHeaderAndData(file.get(), Collect, &attributes, &held));
     EXPECT_TRUE(attributes.empty());
     // The objects it may examine lie within the first window or two.
     EXPECT_LE(bytesRead, 2u * kAsfWindowBytes);
@@ -532,6 +563,10 @@ TEST(AsfHeader, RealFileWrittenByFfmpeg) {
     EXPECT_EQ(TextOf(Find(list, u"WM/AlbumTitle")), u"\u041a\u0438\u043d\u043e");
     ASSERT_NE(Find(list, u"WM/TrackNumber"), nullptr);
     EXPECT_EQ(TextOf(Find(list, u"WM/TrackNumber")), u"5");
+    // Its last packet ends where its sound does.
+    AsfHeld held = HeldBy(file);
+    EXPECT_TRUE(held.known);
+    EXPECT_NEAR(held.endMs, duration / 10000.0, 200);
 }
 #endif
 

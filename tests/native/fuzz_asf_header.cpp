@@ -39,6 +39,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     file->read = ReadInput;
     file->readContext = &input;
     file->fileSize = size;
-    ReadAsfHeader(file.get(), Check, nullptr);
+    AsfHeld held;
+    ReadAsfHeaderAndData(file.get(), Check, nullptr, &held);
     return 0;
 }

@@ -167,7 +167,8 @@ TEST_F(FileInfoQuery, MissingFile) {
 // A runtime that cannot list a real file's attributes leaves them to the
 // file's own header (ffmpeg wrote it: title "Stereo Test", artist "Vivu",
 // 5 s); one that lists them stays the only source, even of none at all.
-// The size is the file's own either way.
+// The size is the file's own either way, and so is the length where none
+// is listed: what its data packets hold.
 TEST_F(FileInfoQuery, TheFilesOwnHeaderStandsInForAnUnlistingRuntime) {
     const std::string path = MediaPath("stereo44.wma");
     const std::wstring widePath(path.begin(), path.end());
@@ -189,35 +190,31 @@ TEST_F(FileInfoQuery, TheFilesOwnHeaderStandsInForAnUnlistingRuntime) {
         FileInfo *info = Query(path.c_str());
         EXPECT_STREQ(c.title, info->title);
         EXPECT_EQ(GetCompressedFileSizeA(path.c_str(), nullptr), info->fileSize);
-        if (strstr(c.title, "Stereo")) {
-            EXPECT_NEAR(5000.0, info->durationMs, 60);
-            EXPECT_EQ(128000u, info->bitrate);
-        } else {
-            EXPECT_EQ(GuardedRecord::Untouched(), info->durationMs);
-            EXPECT_EQ(GuardedRecord::Untouched(), info->bitrate);
-        }
+        EXPECT_NEAR(5000.0, info->durationMs, 60);
+        EXPECT_EQ(strstr(c.title, "Stereo") ? 128000u : GuardedRecord::Untouched(), info->bitrate);
     }
     Standin_SetFailures(0);
 }
 
 // Windows' runtime lists "Duration" and "FileSize" as a header claims them.
-// For a download cut off (cut.txt), the length shown is the claimed one
-// scaled by the whole data packets the file holds, and the size its own.
-TEST_F(FileInfoQuery, ACutOffDownloadShowsWhatItHoldsWhateverTheRuntimeLists) {
-    std::vector<CutDownload> files = CutDownloads();
-    EXPECT_EQ(files.size(), 2u) << "cut.txt missing in " << MediaPath("");
-    for (const CutDownload &cut : files) {
-        SCOPED_TRACE(cut.name);
-        const std::string path = MediaPath(cut.name);
+// Where the file's data (held.txt) ends well before that, or the header
+// claims nothing, the length shown is where its last whole packet ends, and
+// the size is its own.
+TEST_F(FileInfoQuery, TheLengthShownIsWhatTheFileHoldsWhateverTheRuntimeLists) {
+    std::vector<HeldFile> files = HeldFiles();
+    EXPECT_EQ(files.size(), 6u) << "held.txt missing in " << MediaPath("");
+    for (const HeldFile &held : files) {
+        SCOPED_TRACE(held.name);
+        const std::string path = MediaPath(held.name);
         Standin_Reset();
         int id = Standin_DefineFile(std::wstring(path.begin(), path.end()).c_str());
-        AddQword(id, L"Duration", cut.claimedMs * 10000ull);
+        AddQword(id, L"Duration", held.claimedMs * 10000ull);
         AddQword(id, L"FileSize", 5800000);
         record = GuardedRecord();
         FileInfo *info = Query(path.c_str());
         EXPECT_EQ(1, Standin_Record().streamOpens) << "the runtime listed them";
-        EXPECT_EQ(cut.heldMs, info->durationMs);
-        EXPECT_EQ(cut.size, info->fileSize);
+        EXPECT_EQ(held.shownMs, info->durationMs);
+        EXPECT_EQ(held.size, info->fileSize);
     }
 }
 

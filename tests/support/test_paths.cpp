@@ -18,11 +18,11 @@ std::string Environment(const char *name, const char *fallback) {
 
 std::string MediaPath(const std::string &name) { return Environment("VIVU_MEDIA", ".") + "\\" + name; }
 
-std::vector<CutDownload> CutDownloads() {
-    std::vector<CutDownload> files;
-    std::ifstream list(MediaPath("cut.txt"));
-    CutDownload file;
-    while (list >> file.name >> file.size >> file.claimedMs >> file.heldMs) files.push_back(file);
+std::vector<HeldFile> HeldFiles() {
+    std::vector<HeldFile> files;
+    std::ifstream list(MediaPath("held.txt"));
+    HeldFile file;
+    while (list >> file.name >> file.size >> file.claimedMs >> file.shownMs) files.push_back(file);
     return files;
 }
 

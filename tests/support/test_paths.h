@@ -11,13 +11,13 @@
 // (directory from the VIVU_MEDIA environment variable).
 std::string MediaPath(const std::string &name);
 
-// A download cut off, from the media's cut.txt: its size, the length its
-// header claims and the length of the whole data packets it holds.
-struct CutDownload {
+// A file whose header and data disagree, from the media's held.txt: its
+// size, the length its header claims and the length it is to show.
+struct HeldFile {
     std::string name;
-    uint32_t size, claimedMs, heldMs;
+    uint32_t size, claimedMs, shownMs;
 };
-std::vector<CutDownload> CutDownloads();
+std::vector<HeldFile> HeldFiles();
 
 // The plug-in DLL of this build, for tests that load it as the player does.
 std::string PluginPath();
