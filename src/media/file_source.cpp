@@ -65,7 +65,9 @@ class FileStream final : public IStream {
 
     // S_FALSE is the end of the file to a runtime, so only a short read
     // says it: a read that fails (a network share gone, a stick pulled)
-    // answers its error, and the track does not pass for finished.
+    // answers its error. The runtime then hands out no more samples, and
+    // the player, which has no word for an error, hears the track end as it
+    // does at the end of the file.
     HRESULT STDMETHODCALLTYPE Read(void *buffer, ULONG size, ULONG *read) override {
         if (read) *read = 0;
         if (!buffer && size) return STG_E_INVALIDPOINTER;
@@ -167,7 +169,7 @@ FileSource NoFileSource() { return FileSource{nullptr}; }
 
 IStream *StreamOf(const FileSource &source) { return source.file; }
 
-bool OpenFileSource(const WCHAR *name, FileSource *source) {
+FileOpening OpenFileSource(const WCHAR *name, FileSource *source) {
     *source = NoFileSource();
     bool sharesWriting = false;
     HANDLE file = OpenForReading(name, FILE_SHARE_READ | FILE_SHARE_DELETE);
@@ -177,10 +179,21 @@ bool OpenFileSource(const WCHAR *name, FileSource *source) {
         sharesWriting = true;
         file = OpenForReading(name, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE);
     }
-    if (file == INVALID_HANDLE_VALUE) return false;
+    if (file == INVALID_HANDLE_VALUE) {
+        switch (GetLastError()) {
+            case ERROR_FILE_NOT_FOUND:
+            case ERROR_PATH_NOT_FOUND:
+            case ERROR_INVALID_NAME:
+            case ERROR_BAD_PATHNAME:
+            case ERROR_FILENAME_EXCED_RANGE:
+                return kNoSuchFile;
+            default:
+                return kFileRefused;
+        }
+    }
     source->file = new (std::nothrow) FileStream(file, sharesWriting);
     if (!source->file) CloseHandle(file);
-    return source->file != nullptr;
+    return source->file ? kFileOpened : kFileRefused;
 }
 
 DWORD ReadFileSourceAt(const FileSource &source, uint64_t offset, void *buffer, DWORD size) {

@@ -7,9 +7,11 @@
 // playing file can be moved or deleted as people expect of a player, but
 // nobody can start writing it under the decoder. A file some program already
 // has open for writing (a download still arriving, a tag editor's) is read
-// all the same, sharing that writing: the plug-in itself never writes. The
-// handle is closed when its owner is done, whatever references the runtime
-// still holds to the stream; the stream's calls fail from then on.
+// all the same, sharing writing: then that program, and any other, may go
+// on writing it while it plays (sharing cannot be offered to one writer
+// alone); the plug-in itself never writes. The handle is closed when its
+// owner is done, whatever references the runtime still holds to the stream;
+// the stream's calls fail from then on.
 #pragma once
 
 #include <stdint.h>
@@ -29,10 +31,21 @@ FileSource NoFileSource();
 // The stream to hand the runtime; null when there is no file.
 IStream *StreamOf(const FileSource &source);
 
-// Opens the file by its UTF-16 name. False, with no file, when the name is
-// nothing the plug-in can open as a file (an address only the runtime can
-// reach, a file that does not exist) or the stream cannot be made.
-bool OpenFileSource(const WCHAR *name, FileSource *source);
+enum FileOpening {
+    kFileOpened,
+    // The file system has no file by that name: none there, or a name it
+    // cannot take, such as an address ("http://...") only the runtime can
+    // reach.
+    kNoSuchFile,
+    // A file that is there would not open for reading (access denied, held
+    // by a program that shares no reading, a device not ready), or the
+    // stream could not be made.
+    kFileRefused,
+};
+
+// Opens the file by its UTF-16 name; *source has a file only when the
+// answer is kFileOpened.
+FileOpening OpenFileSource(const WCHAR *name, FileSource *source);
 
 // Reads up to `size` bytes at `offset`; gives the count read (0 on an error).
 DWORD ReadFileSourceAt(const FileSource &source, uint64_t offset, void *buffer, DWORD size);

@@ -56,28 +56,18 @@ bool MayBeWholeFile(const FileSource &source) {
     return FileSourceSize(source, &size) && CanStartAsfFile(first, count, size);
 }
 
-// This thread's mark: given the first time it is asked for, and never to
-// any other thread. A thread id would not do: a thread that starts after
+// This thread, told apart from every other: a thread that starts after
 // another ended may get its id, and closing there would undo that new
-// thread's own COM. The mark lives in a thread-local slot of the system's,
-// taken at the first open (and kept while the process lives); 0 where no
-// slot could be had, which undoes nothing.
-uintptr_t ThisThreadsMark() {
-    static volatile LONG slot = static_cast<LONG>(TLS_OUT_OF_INDEXES);
-    static volatile LONG marksGiven;
-    if (slot == static_cast<LONG>(TLS_OUT_OF_INDEXES)) {
-        DWORD taken = TlsAlloc();
-        if (taken == TLS_OUT_OF_INDEXES) return 0;
-        if (InterlockedCompareExchange(&slot, static_cast<LONG>(taken), static_cast<LONG>(TLS_OUT_OF_INDEXES)) !=
-            static_cast<LONG>(TLS_OUT_OF_INDEXES))
-            TlsFree(taken);  // another thread took one first
-    }
-    uintptr_t mark = reinterpret_cast<uintptr_t>(TlsGetValue(static_cast<DWORD>(slot)));
-    if (!mark) {
-        mark = static_cast<uintptr_t>(static_cast<ULONG>(InterlockedIncrement(&marksGiven)));
-        TlsSetValue(static_cast<DWORD>(slot), reinterpret_cast<void *>(mark));
-    }
-    return mark;
+// thread's own COM; it never also gets its creation time. No mark (id 0)
+// where the time cannot be had, which undoes nothing.
+ThreadMark ThisThread() {
+    FILETIME created, exited, kernel, user;
+    if (!GetThreadTimes(GetCurrentThread(), &created, &exited, &kernel, &user)) return ThreadMark{0, 0};
+    return ThreadMark{GetCurrentThreadId(), uint64_t{created.dwHighDateTime} << 32 | created.dwLowDateTime};
+}
+
+bool SameThread(const ThreadMark &a, const ThreadMark &b) {
+    return a.id != 0 && a.id == b.id && a.created == b.created;
 }
 
 void ReleaseReader(ReaderHold *hold) {
@@ -96,7 +86,7 @@ void OpenReader(const char *fileName, ReaderHold *hold, HRESULT *lastStatus) {
     hold->reader = nullptr;
     hold->source = NoFileSource();
     hold->comInitialized = false;
-    hold->comThread = 0;
+    hold->comThread = ThreadMark{0, 0};
 
     WCHAR wideName[kFileNameUnits];
     if (!WideFileName(fileName, wideName)) {
@@ -104,7 +94,14 @@ void OpenReader(const char *fileName, ReaderHold *hold, HRESULT *lastStatus) {
         return;
     }
 
-    bool ownFile = OpenFileSource(wideName, &hold->source);
+    FileOpening opening = OpenFileSource(wideName, &hold->source);
+    if (opening == kFileRefused) {
+        // Opening by name would hand the runtime a file it may keep.
+        *lastStatus = HRESULT_FROM_WIN32(GetLastError());
+        if (SUCCEEDED(*lastStatus)) *lastStatus = E_FAIL;
+        return;
+    }
+    bool ownFile = opening == kFileOpened;
     if (ownFile && !MayBeWholeFile(hold->source)) {
         *lastStatus = HRESULT_FROM_WIN32(ERROR_BAD_FORMAT);
         return;
@@ -114,7 +111,7 @@ void OpenReader(const char *fileName, ReaderHold *hold, HRESULT *lastStatus) {
     // RPC_E_CHANGED_MODE: COM is usable, and nothing is to be undone.
     *lastStatus = CoInitialize(nullptr);
     hold->comInitialized = SUCCEEDED(*lastStatus);
-    hold->comThread = ThisThreadsMark();
+    hold->comThread = ThisThread();
 
     CreateSyncReaderFn create = RuntimeFactory();
     if (!create) {
@@ -139,6 +136,6 @@ void CloseReader(ReaderHold *hold) {
     CloseFileSource(&hold->source);
     // Closed on another thread, the opening thread keeps its count: it is
     // not ours to undo from here, and this thread's count is the player's.
-    if (hold->comInitialized && hold->comThread && hold->comThread == ThisThreadsMark()) CoUninitialize();
+    if (hold->comInitialized && SameThread(hold->comThread, ThisThread())) CoUninitialize();
     hold->comInitialized = false;
 }

@@ -20,22 +20,31 @@ enum { kFileNameUnits = 1024 };
 // not fit.
 bool WideFileName(const char *fileName, WCHAR *wide);
 
+// A thread by its id and its creation time (100-ns units).
+struct ThreadMark {
+    DWORD id;  // 0: no mark
+    uint64_t created;
+};
+
 // A reader and what its owner must undo when done with it.
 struct ReaderHold {
     IWMSyncReader *reader;  // null when none could be made
     FileSource source;      // the file the reader reads, where the plug-in could open it
     bool comInitialized;    // CoInitialize succeeded and wants its CoUninitialize
-    uintptr_t comThread;    // the mark of the thread it succeeded on: only there may it be undone
+    ThreadMark comThread;   // the thread it succeeded on: only there may it be undone
 };
 
 // Converts fileName (ANSI code page) to UTF-16, opens the file, initialises
 // COM on this thread, creates a reader and opens it on the file: on the
-// plug-in's own stream over it, or by name where the name is nothing the
-// plug-in can open (the runtime may know how to reach it). *lastStatus ends
-// holding the status of the last step taken. A name that does not fit 1024
-// UTF-16 units or does not convert is never opened, nor is a file that
-// starts as ASF but cannot be a whole ASF file; a file the runtime cannot
-// open keeps no reader. Each leaves hold->reader null; the file itself stays
+// plug-in's own stream over it, or by name where the file system has no
+// file by that name (an address the runtime may know how to reach). A file
+// that is there but refused the plug-in (access denied, held without
+// sharing) is never opened by name: the runtime may keep a file whose Open
+// fails, and the user's file would stay locked. *lastStatus ends holding
+// the status of the last step taken. A name that does not fit 1024 UTF-16
+// units or does not convert is never opened, nor is a file that starts as
+// ASF but cannot be a whole ASF file; a file the runtime cannot open keeps
+// no reader. Each leaves hold->reader null; the file itself stays
 // open in hold->source until CloseReader, for its owner to read its header.
 void OpenReader(const char *fileName, ReaderHold *hold, HRESULT *lastStatus);
 

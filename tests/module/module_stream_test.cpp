@@ -522,6 +522,28 @@ TEST_F(RuntimeTest, AFileTheRuntimeRefusesIsFreeBeforeTheStreamCloses) {
     Standin_SetFailures(0);
 }
 
+// A file that is there but refuses the plug-in (held by a program that
+// shares nothing) is never handed to the runtime by name, which may keep
+// it; a name with no file behind it (an address) is.
+TEST_F(RuntimeTest, OnlyANameWithNoFileBehindItIsOpenedByName) {
+    std::string path = ScratchPath("held.wma");
+    std::ofstream(path, std::ios::binary) << "ID3" << std::string(200, 'h');
+    DefineFile(path, {500});
+    HANDLE holder = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(holder, INVALID_HANDLE_VALUE);
+    const uint8_t *data;
+    EXPECT_EQ(Read(Open(path), &data), 0u);
+    FileInfo info;
+    module_->ops->GetFileInfo(module_, path.c_str(), 0, &info);
+    CloseHandle(holder);
+    EXPECT_EQ(Record().opens, 0) << "a refused file was opened by name";
+
+    const char address[] = "http://music.example/song.wma";
+    DefineFile(address, {500});
+    EXPECT_TRUE(ReadAll(Open(address), {{0, 500}}, nullptr));
+    EXPECT_EQ(Record().opens, 1);
+}
+
 // The name is converted into 1024 UTF-16 units, its terminator included.
 TEST_F(RuntimeTest, NameThatDoesNotFit1024UnitsNeverReachesOpen) {
     std::string tooLong = std::string(1100, 'a') + ".wma";
