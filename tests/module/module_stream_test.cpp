@@ -113,6 +113,31 @@ INSTANTIATE_TEST_SUITE_P(
                       LandingCase{"never before 1.5 s", 0, 15000000, 1234, 150, 0, 4},
                       LandingCase{"early at 44.1 kHz", -100000, 0, 1017, 101, 308 * 4, 1, 44100}));
 
+// A player seeks while it plays, forward, back and forward further, on a
+// runtime that lands late: each seek finds its own position afresh, however
+// the one before it had to look for its own.
+TEST_F(StreamTest, EachSeekWhilePlayingLandsAfresh) {
+    int id = DefineFile(kSong, std::vector<uint32_t>(kSamples, kSampleBytes));
+    Standin_SetOutputFormat(id, 1, 48000, 2, 16);
+    Standin_SetSeekLanding(200000, 0);
+    DecodeStream *stream = Open(kSong);
+    const uint8_t *data;
+    ASSERT_EQ(Read(stream, &data), kSampleBytes);
+    for (int32_t ms : {1234, 567, 1789}) {
+        SCOPED_TRACE(ms);
+        ASSERT_EQ(Seek(stream, ms), ms);
+        const uint32_t index = static_cast<uint32_t>(ms) / 10, from = ms % 10 * kBytesPerMs;
+        ASSERT_EQ(Read(stream, &data), kSampleBytes - from);
+        EXPECT_TRUE(SampleBytesMatch(data, kSampleBytes - from, index, from));
+        ASSERT_EQ(Read(stream, &data), kSampleBytes);
+        EXPECT_TRUE(SampleBytesMatch(data, kSampleBytes, index + 1, 0));
+    }
+    std::vector<ExpectedSample> rest;
+    for (uint32_t index = 180; index < kSamples; ++index) rest.push_back({index, kSampleBytes});
+    EXPECT_TRUE(ReadAll(stream, rest, nullptr));
+    EXPECT_EQ(Record().setRangeCalls, 6) << "each seek, and once more earlier";
+}
+
 // Windows' runtime stamps whole milliseconds, rounded down: 2,048 frames at
 // 48 kHz come stamped 42 ms apart and lasting 42 ms. The sample holding
 // 1,017 ms (frame 48,816) is number 23, stamped 981 ms (it starts at
