@@ -196,23 +196,31 @@ INSTANTIATE_TEST_SUITE_P(SelectionRefusedOrNot, OtherOutputs, ::testing::Bool())
 
 class TwoAudioStreams : public StandinFixture, public ::testing::WithParamInterface<bool> {};
 
+// How the runtime gives the 8 kHz output. Windows' gives an output whose
+// decoder is missing in the codec's own type, with no PCM to ask for.
+enum EightKhzForm { kEightPcm, kEightCompressedOfferingPcm, kEightWithoutDecoder };
+
 // Two audio outputs, 16 kHz and 8 kHz mono, on streams 3 and 2.
 struct TwoOutputs {
     const char *what;
     uint32_t sixteenBitrate, eightBitrate;  // 0: the runtime gives none, as Wine's
     uint32_t passedOver;  // the bit rate of stream 1, in one group with the 16 kHz one and not chosen (0: none)
-    uint32_t heard;       // the sample rate played
+    EightKhzForm eightForm;
+    uint32_t heard;  // the sample rate played
 };
 
 const TwoOutputs kTwoOutputs[] = {
-    {"no bit rates", 0, 0, 0, 16000},
-    {"the 8 kHz stream has the higher bit rate", 20000, 32000, 0, 8000},
-    {"the 16 kHz output shows a bit-rate group", 40000, 32000, 16000, 16000},
+    {"no bit rates", 0, 0, 0, kEightPcm, 16000},
+    {"the 8 kHz stream has the higher bit rate", 20000, 32000, 0, kEightPcm, 8000},
+    {"the 16 kHz output shows a bit-rate group", 40000, 32000, 16000, kEightPcm, 16000},
+    {"the 8 kHz stream, at the higher bit rate, becomes PCM", 20000, 32000, 0, kEightCompressedOfferingPcm, 8000},
+    {"the 8 kHz stream, at the higher bit rate, has no decoder", 20000, 32000, 0, kEightWithoutDecoder, 16000},
 };
 
 // Two separate audio streams in either order (Wine's runtime lists them in
 // another order at each open): the query and the stream take the same one
-// both ways. The higher bit rate the runtime gives for the stream an output
+// both ways. An output that cannot become PCM never wins over one that
+// can; then the higher bit rate the runtime gives for the stream an output
 // carries decides, found among all the profile's streams; where it gives
 // none, the higher sample rate.
 TEST_P(TwoAudioStreams, TheSameIsHeardWhateverTheOrder) {
@@ -223,7 +231,9 @@ TEST_P(TwoAudioStreams, TheSameIsHeardWhateverTheOrder) {
         int id = Standin_DefineFile(Wide(kSong).c_str());
         const uint32_t sixteen = eightFirst ? 1 : 0, eight = 1 - sixteen;
         Standin_SetOutput(id, sixteen, 1, 1, 16000, 1, 16);
-        Standin_SetOutput(id, eight, 1, 1, 8000, 1, 16);
+        Standin_SetOutput(id, eight, 1, file.eightForm == kEightPcm ? 1 : 0x161, 8000, 1, 16);
+        if (file.eightForm == kEightCompressedOfferingPcm) Standin_OfferOutputFormat(id, eight, 1, 8000, 1, 16);
+        Standin_AcceptOutputProps(id, 1);
         Standin_SetOutputStream(id, sixteen, 3, file.sixteenBitrate);
         Standin_SetOutputStream(id, eight, 2, file.eightBitrate);
         if (file.passedOver) Standin_AddGroupStream(id, sixteen, 1, file.passedOver);
