@@ -77,15 +77,45 @@ bool SetAudioProps(IWMSyncReader *reader, AudioOutput *audio, IWMOutputMediaProp
     return true;
 }
 
-// The first PCM format among those the runtime offers for the audio output.
-void AskForOfferedPcm(IWMSyncReader *reader, AudioOutput *audio) {
+// The formats the runtime offers for `output` that are to be looked at.
+DWORD OfferedFormatCount(IWMSyncReader *reader, DWORD output) {
     DWORD count = 0;
-    if (FAILED(reader->GetOutputFormatCount(audio->number, &count))) return;
-    for (DWORD index = 0; index < count && index < kMostOfferedFormats && !audio->pcm; ++index) {
-        IWMOutputMediaProps *props = nullptr;
-        if (FAILED(reader->GetOutputFormat(audio->number, index, &props)) || !props) continue;
-        AudioOutput offered = AudioOutput();
-        if (ReadIfAudio(props, &offered) && offered.pcm) SetAudioProps(reader, audio, props);
+    if (FAILED(reader->GetOutputFormatCount(output, &count))) return 0;
+    return count < kMostOfferedFormats ? count : static_cast<DWORD>(kMostOfferedFormats);
+}
+
+// The format offered at `index` for `output` when it is PCM audio, for the
+// caller to release; null otherwise.
+IWMOutputMediaProps *OfferedPcm(IWMSyncReader *reader, DWORD output, DWORD index) {
+    IWMOutputMediaProps *props = nullptr;
+    if (FAILED(reader->GetOutputFormat(output, index, &props)) || !props) return nullptr;
+    AudioOutput offered = AudioOutput();
+    if (ReadIfAudio(props, &offered) && offered.pcm) return props;
+    props->Release();
+    return nullptr;
+}
+
+// True when the runtime offers a PCM format for `output`. Windows' offers
+// none for an output whose decoder is missing.
+bool OffersPcm(IWMSyncReader *reader, DWORD output) {
+    DWORD count = OfferedFormatCount(reader, output);
+    for (DWORD index = 0; index < count; ++index) {
+        IWMOutputMediaProps *props = OfferedPcm(reader, output, index);
+        if (!props) continue;
+        props->Release();
+        return true;
+    }
+    return false;
+}
+
+// The first PCM format among those the runtime offers for the audio output
+// that the runtime takes.
+void AskForOfferedPcm(IWMSyncReader *reader, AudioOutput *audio) {
+    DWORD count = OfferedFormatCount(reader, audio->number);
+    for (DWORD index = 0; index < count && !audio->pcm; ++index) {
+        IWMOutputMediaProps *props = OfferedPcm(reader, audio->number, index);
+        if (!props) continue;
+        SetAudioProps(reader, audio, props);
         props->Release();
     }
 }
@@ -120,7 +150,9 @@ IWMProfile *ProfileOf(IWMSyncReader *reader) {
 }
 
 // The bit rate the reader's profile gives for the stream of `output`; 0
-// where the runtime cannot say (Wine's cannot).
+// where the runtime cannot say (Wine's cannot). Looked up by the stream's
+// number: the profile lists every stream, those of a group the runtime
+// shows as one output among them.
 DWORD StreamBitrate(IWMSyncReader *reader, IWMProfile *profile, DWORD output) {
     WORD stream = 0;
     DWORD count = 0, bitrate = 0;
@@ -138,8 +170,19 @@ DWORD StreamBitrate(IWMSyncReader *reader, IWMProfile *profile, DWORD output) {
     return bitrate;
 }
 
-// True when `a` is to be heard rather than `b`.
+// What ranks an audio output among others: its bit rate, and whether it
+// can become PCM at all.
+void LearnRank(IWMSyncReader *reader, IWMProfile *profile, AudioOutput *audio) {
+    audio->bitrate = StreamBitrate(reader, profile, audio->number);
+    audio->pcmOffered = !audio->pcm && OffersPcm(reader, audio->number);
+}
+
+bool BecomesPcm(const AudioOutput &audio) { return audio.pcm || audio.pcmOffered; }
+
+// True when `a` is to be heard rather than `b`. An output the player could
+// not hear never wins over one it could, however high its bit rate.
 bool Outranks(const AudioOutput &a, const AudioOutput &b) {
+    if (BecomesPcm(a) != BecomesPcm(b)) return BecomesPcm(a);
     if (a.bitrate != b.bitrate) return a.bitrate > b.bitrate;
     if (a.sampleRate != b.sampleRate) return a.sampleRate > b.sampleRate;
     return a.channels > b.channels;
@@ -152,7 +195,7 @@ void FindAudioOutput(IWMSyncReader *reader, AudioOutput *audio) {
     DWORD count = 0;
     if (FAILED(reader->GetOutputCount(&count)) || count == 0) count = 1;
     audio->outputCount = count;
-    // Bit rates are asked for only once a second output is audio.
+    // The rank is asked for only once a second output is audio.
     IWMProfile *profile = nullptr;
     bool ranked = false;
     for (DWORD output = 0; output < count && output < kMostOutputs; ++output) {
@@ -169,10 +212,10 @@ void FindAudioOutput(IWMSyncReader *reader, AudioOutput *audio) {
         }
         if (!ranked) {
             profile = ProfileOf(reader);
-            audio->bitrate = StreamBitrate(reader, profile, audio->number);
+            LearnRank(reader, profile, audio);
             ranked = true;
         }
-        candidate.bitrate = StreamBitrate(reader, profile, output);
+        LearnRank(reader, profile, &candidate);
         if (Outranks(candidate, *audio)) *audio = candidate;
     }
     if (profile) profile->Release();

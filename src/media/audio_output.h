@@ -1,11 +1,18 @@
 // Which of a reader's outputs carries the file's audio, and the PCM format
 // the reader decodes it to. A file may hold video, image or script streams
-// besides the one the player is to hear, or several audio streams (one
-// recording at several bit rates). Runtimes list outputs in an order of
-// their own, Wine's in another at each open, so the audio heard is chosen
-// by what it is: the highest bit rate the file gives for its stream, then
-// the highest sample rate, then the most channels. The query and the stream
-// choose alike, and the player is told the format it gets.
+// besides the one the player is to hear, or several audio streams.
+//
+// Where a file holds the same audio at several bit rates, or in several
+// languages, Windows' runtime shows the group as one output and chooses its
+// stream itself. Among separate audio outputs the plug-in chooses: one that
+// can become PCM over one that cannot (Windows' runtime gives an output
+// whose decoder is missing in the codec's own form), then the highest bit
+// rate where the runtime gives it, then the highest sample rate, then the
+// most channels. Wine's runtime gives no bit rates and lists the outputs
+// in a new order at each open: of streams that differ in format the same
+// one is chosen every time, by rate and channels; of streams in one format,
+// whichever Wine happens to list first at that open. The query and the
+// stream choose alike, and the player is told the format it gets.
 //
 // The player takes every byte as PCM in the format the query reported, so
 // a stream hands out nothing it cannot vouch for: an output that is not
@@ -23,6 +30,7 @@ struct AudioOutput {
     bool found;         // `number`'s media type is audio
     bool pcm;           // the format below is known and plain PCM
     DWORD bitrate;      // the file's bit rate for the stream; 0 unknown, or not asked (one audio output)
+    bool pcmOffered;    // not PCM, but a PCM format is offered for it; asked as the bit rate is
     uint32_t sampleRate;
     uint16_t channels;
     uint16_t bitsPerSample;

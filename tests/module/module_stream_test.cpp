@@ -221,30 +221,55 @@ INSTANTIATE_TEST_SUITE_P(SelectionRefusedOrNot, OtherOutputs, ::testing::Bool())
 
 class TwoAudioStreams : public StandinFixture, public ::testing::WithParamInterface<bool> {};
 
-// One recording at two rates, 16 kHz and 8 kHz mono, listed in either order
-// (Wine's runtime lists them in another order at each open): the query
-// and the stream take the same one both ways. The higher bit rate the file
-// gives for a stream decides; where the runtime gives none, the higher
-// sample rate.
+// How the runtime gives the 8 kHz output. Windows' gives an output whose
+// decoder is missing in the codec's own type, with no PCM to ask for.
+enum EightKhzForm { kEightPcm, kEightCompressedOfferingPcm, kEightWithoutDecoder };
+
+// Two audio outputs, 16 kHz and 8 kHz mono, on streams 3 and 2.
+struct TwoOutputs {
+    const char *what;
+    uint32_t sixteenBitrate, eightBitrate;  // 0: the runtime gives none, as Wine's
+    uint32_t passedOver;  // the bit rate of stream 1, in one group with the 16 kHz one and not chosen (0: none)
+    EightKhzForm eightForm;
+    uint32_t heard;  // the sample rate played
+};
+
+const TwoOutputs kTwoOutputs[] = {
+    {"no bit rates", 0, 0, 0, kEightPcm, 16000},
+    {"the 8 kHz stream has the higher bit rate", 20000, 32000, 0, kEightPcm, 8000},
+    {"the 16 kHz output shows a bit-rate group", 40000, 32000, 16000, kEightPcm, 16000},
+    {"the 8 kHz stream, at the higher bit rate, becomes PCM", 20000, 32000, 0, kEightCompressedOfferingPcm, 8000},
+    {"the 8 kHz stream, at the higher bit rate, has no decoder", 20000, 32000, 0, kEightWithoutDecoder, 16000},
+};
+
+// Two separate audio streams in either order (Wine's runtime lists them in
+// another order at each open): the query and the stream take the same one
+// both ways. An output that cannot become PCM never wins over one that
+// can; then the higher bit rate the runtime gives for the stream an output
+// carries decides, found among all the profile's streams; where it gives
+// none, the higher sample rate.
 TEST_P(TwoAudioStreams, TheSameIsHeardWhateverTheOrder) {
     const bool eightFirst = GetParam();
-    for (bool bitrates : {false, true}) {
-        SCOPED_TRACE(bitrates ? "the 8 kHz stream has the higher bit rate" : "no bit rates");
+    for (const TwoOutputs &file : kTwoOutputs) {
+        SCOPED_TRACE(file.what);
         Standin_Reset();
         int id = Standin_DefineFile(Wide(kSong).c_str());
         const uint32_t sixteen = eightFirst ? 1 : 0, eight = 1 - sixteen;
         Standin_SetOutput(id, sixteen, 1, 1, 16000, 1, 16);
-        Standin_SetOutput(id, eight, 1, 1, 8000, 1, 16);
-        Standin_SetOutputStream(id, sixteen, static_cast<uint16_t>(sixteen + 1), bitrates ? 20000 : 0);
-        Standin_SetOutputStream(id, eight, static_cast<uint16_t>(eight + 1), bitrates ? 32000 : 0);
+        Standin_SetOutput(id, eight, 1, file.eightForm == kEightPcm ? 1 : 0x161, 8000, 1, 16);
+        if (file.eightForm == kEightCompressedOfferingPcm) Standin_OfferOutputFormat(id, eight, 1, 8000, 1, 16);
+        Standin_AcceptOutputProps(id, 1);
+        Standin_SetOutputStream(id, sixteen, 3, file.sixteenBitrate);
+        Standin_SetOutputStream(id, eight, 2, file.eightBitrate);
+        if (file.passedOver) Standin_AddGroupStream(id, sixteen, 1, file.passedOver);
         for (int round = 0; round < 2; ++round) {
             Standin_AddSampleOn(id, 0, 640);
             Standin_AddSampleOn(id, 1, 640);
         }
-        const uint32_t heard = bitrates ? eight : sixteen;
+        const uint32_t heard = file.heard == 8000 ? eight : sixteen;
         FileInfo info = {};
         module_->ops->GetFileInfo(module_, kSong, 0, &info);
-        EXPECT_EQ(info.sampleRate, bitrates ? 8000 : 16000);
+        EXPECT_EQ(info.sampleRate, static_cast<int32_t>(file.heard));
         DecodeStream *stream = Open(kSong);
         EXPECT_TRUE(ReadAll(stream, {{heard, 640}, {heard + 2, 640}}, nullptr));
         Close(stream);

@@ -155,6 +155,12 @@ STANDIN_API void Standin_SetOutputStream(int id, uint32_t output, uint16_t strea
     file->bitrates[output] = bitrate;
 }
 
+STANDIN_API void Standin_AddGroupStream(int id, uint32_t output, uint16_t stream, uint32_t bitrate) {
+    ScriptedFile *file = File(id);
+    if (!file || output >= file->outputs.size()) return;
+    file->grouped.push_back(GroupStream{stream, output, bitrate});
+}
+
 STANDIN_API void Standin_OfferOutputFormat(int id, uint32_t output, uint16_t formatTag, uint32_t sampleRate,
                                            uint16_t channels, uint16_t bitsPerSample) {
     ScriptedFile *file = File(id);

@@ -27,6 +27,13 @@ struct OutputFormat {
     int block;  // StandinFormatBlock
 };
 
+// A stream in a group with an output's (Standin_AddGroupStream), shown by no output.
+struct GroupStream {
+    uint16_t stream;
+    uint32_t output;  // the output that shows the group
+    uint32_t bitrate;
+};
+
 struct ScriptedFile {
     std::wstring name;
     std::vector<uint32_t> sampleSizes;
@@ -35,6 +42,7 @@ struct ScriptedFile {
     std::vector<OutputFormat> outputs;
     std::vector<uint16_t> streams;   // by output: the stream it carries (n + 1 unless scripted)
     std::vector<uint32_t> bitrates;  // by output: its stream's bit rate in the profile (0: unknown)
+    std::vector<GroupStream> grouped;  // in the profile, behind outputs that show their group
     std::vector<std::vector<OutputFormat>> offered;  // by output: what GetOutputFormat offers
     bool acceptsProps = false;
 };

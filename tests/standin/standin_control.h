@@ -74,6 +74,13 @@ STANDIN_API void Standin_SetOutput(int id, uint32_t output, int audio, uint16_t 
 // listing the streams by number) gives `bitrate`, or with 0 answers
 // GetBitrate with E_NOTIMPL, as Wine's does.
 STANDIN_API void Standin_SetOutputStream(int id, uint32_t output, uint16_t stream, uint32_t bitrate);
+// Puts stream `stream` in one group with the stream of output `output`: the
+// same audio at another bit rate, or in another language, only one of
+// which plays. Windows' runtime shows such a group as one output, carrying
+// the stream it chose: here the one Standin_SetOutputStream names. The
+// group's other streams are in the profile only, with their `bitrate` as
+// above; SetStreamsSelected knows only the streams outputs carry.
+STANDIN_API void Standin_AddGroupStream(int id, uint32_t output, uint16_t stream, uint32_t bitrate);
 
 // Formats GetOutputFormat offers for output `output` of file `id`, in the
 // order added (none until this is called).

@@ -269,18 +269,20 @@ class SyncReader final : public SyncReaderStubs, public IWMHeaderInfo, public IW
     }
     HRESULT STDMETHODCALLTYPE RemoveScript(WORD) override { return E_NOTIMPL; }
 
-    // IWMProfile: the streams, in the order of their numbers.
+    // IWMProfile: every stream of the file, those no output shows among
+    // them, in the order of their numbers.
     HRESULT STDMETHODCALLTYPE GetStreamCount(DWORD *count) override {
         if (!count) return E_POINTER;
         if (!open_) return kInvalidRequest;
-        *count = static_cast<DWORD>(file_.outputs.size());
+        *count = static_cast<DWORD>(file_.outputs.size() + file_.grouped.size());
         return S_OK;
     }
     HRESULT STDMETHODCALLTYPE GetStream(DWORD index, IWMStreamConfig **config) override {
         if (!config) return E_POINTER;
         if (!open_) return kInvalidRequest;
-        if (index >= file_.outputs.size()) return E_INVALIDARG;
         std::vector<WORD> numbers(file_.streams.begin(), file_.streams.end());
+        for (const GroupStream &member : file_.grouped) numbers.push_back(member.stream);
+        if (index >= numbers.size()) return E_INVALIDARG;
         std::sort(numbers.begin(), numbers.end());
         return GetStreamByNumber(numbers[index], config);
     }
@@ -288,9 +290,16 @@ class SyncReader final : public SyncReaderStubs, public IWMHeaderInfo, public IW
         if (!config) return E_POINTER;
         if (!open_) return kInvalidRequest;
         size_t output = OutputOf(stream);
-        if (output == file_.outputs.size()) return kNoStream;
-        *config = NewStreamConfig(stream, file_.outputs[output].audio, file_.bitrates[output]);
-        return S_OK;
+        if (output < file_.outputs.size()) {
+            *config = NewStreamConfig(stream, file_.outputs[output].audio, file_.bitrates[output]);
+            return S_OK;
+        }
+        for (const GroupStream &member : file_.grouped) {
+            if (member.stream != stream) continue;
+            *config = NewStreamConfig(stream, file_.outputs[member.output].audio, member.bitrate);
+            return S_OK;
+        }
+        return kNoStream;
     }
     HRESULT STDMETHODCALLTYPE GetVersion(WMT_VERSION *) override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE GetName(WCHAR *, DWORD *) override { return E_NOTIMPL; }
