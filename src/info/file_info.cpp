@@ -180,7 +180,7 @@ void DescribeFormat(IWMSyncReader *reader, FileInfo *info) {
 // cannot list them (or is missing, or could not open the file) the file's
 // own header's. The header is read in any case, for how long the data
 // packets run, which no runtime tells.
-AsfHeld ReadTags(Query *query, HRESULT *lastStatus) {
+AsfHeld ReadAttributesAndData(Query *query, HRESULT *lastStatus) {
     bool listed = query->header && ReadAttributes(query->header, lastStatus, &query->into);
     AsfHeld held;
     bool asf = ReadFileHeader(query->hold.source, listed ? nullptr : &query->into, &held);
@@ -243,7 +243,7 @@ int32_t VIVU_CDECL GetFileInfo(InputModule *module, const char *fileName, int32_
     query.into = Gathered{info, &tags, false};
     OpenQuery(fileName, &module->lastStatus, &query);
     DescribeFormat(query.hold.reader, info);
-    AsfHeld held = ReadTags(&query, &module->lastStatus);
+    AsfHeld held = ReadAttributesAndData(&query, &module->lastStatus);
     MeasureWhatTheFileHolds(query.hold.source, held, &query.into);
     CloseQuery(&query);
     WriteTitle(module->settings, tags, info);
