@@ -1,0 +1,13 @@
+#include "media/wine_runtime.h"
+
+#include <windows.h>
+
+bool RuntimeIsWine() {
+    // ntdll is in every process, so the answer never changes; a race to
+    // compute it computes the same answer twice.
+    static const bool wine = [] {
+        HMODULE ntdll = GetModuleHandleA("ntdll.dll");
+        return ntdll && GetProcAddress(ntdll, "wine_get_version") != nullptr;
+    }();
+    return wine;
+}
