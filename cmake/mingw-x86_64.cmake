@@ -11,3 +11,6 @@ set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(VIVU_OBJDUMP x86_64-w64-mingw32-objdump)
 set(CMAKE_CROSSCOMPILING_EMULATOR /usr/lib/wine/wine64)
+# The packages whose versions decide the DLL's bytes (BUILDINFO.txt).
+set(VIVU_BUILD_PACKAGES g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix-runtime binutils-mingw-w64-x86-64
+    mingw-w64-x86-64-dev mingw-w64-common)
