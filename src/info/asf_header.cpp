@@ -2,58 +2,14 @@
 
 #include <string.h>
 
+#include "info/asf_bytes.h"
+#include "info/asf_data.h"
 #include "media/asf_probe.h"
 
-namespace {
-
-// An object id in the byte order the file stores it.
-typedef uint8_t AsfGuid[16];
-
-const AsfGuid kFileProperties = {0xA1, 0xDC, 0xAB, 0x8C, 0x47, 0xA9, 0xCF, 0x11,
-                                 0x8E, 0xE4, 0x00, 0xC0, 0x0C, 0x20, 0x53, 0x65};
-const AsfGuid kContentDescription = {0x33, 0x26, 0xB2, 0x75, 0x8E, 0x66, 0xCF, 0x11,
-                                     0xA6, 0xD9, 0x00, 0xAA, 0x00, 0x62, 0xCE, 0x6C};
-const AsfGuid kExtendedContent = {0x40, 0xA4, 0xD0, 0xD2, 0x07, 0xE3, 0xD2, 0x11,
-                                  0x97, 0xF0, 0x00, 0xA0, 0xC9, 0x5E, 0xA8, 0x50};
-const AsfGuid kHeaderExtension = {0xB5, 0x03, 0xBF, 0x5F, 0x2E, 0xA9, 0xCF, 0x11,
-                                  0x8E, 0xE3, 0x00, 0xC0, 0x0C, 0x20, 0x53, 0x65};
-const AsfGuid kMetadata = {0xEA, 0xCB, 0xF8, 0xC5, 0xAF, 0x5B, 0x77, 0x48,
-                           0x84, 0x67, 0xAA, 0x8C, 0x44, 0xFA, 0x4C, 0xCA};
-const AsfGuid kMetadataLibrary = {0x94, 0x1C, 0x23, 0x44, 0x98, 0x94, 0xD1, 0x49,
-                                  0xA1, 0x41, 0x1D, 0x13, 0x4E, 0x45, 0x70, 0x54};
-const AsfGuid kDataObject = {0x36, 0x26, 0xB2, 0x75, 0x8E, 0x66, 0xCF, 0x11,
-                             0xA6, 0xD9, 0x00, 0xAA, 0x00, 0x62, 0xCE, 0x6C};
-
-enum {
-    kObjectHeaderBytes = 24,  // id and 64-bit size
-    kHeaderObjectBytes = 30,  // plus object count and two reserved bytes
-    kFilePropertiesBodyBytes = 80,
-    kDataHeadBytes = 50,  // id, size, file id, packet count, two reserved bytes
-    // A packet's head up to its duration, at its longest: error correction
-    // flags and 15 bytes of data, the two flag bytes, three 4-byte lengths,
-    // send time and duration.
-    kMostPacketHeadBytes = 1 + 15 + 2 + 3 * 4 + 4 + 2,
-    // The last whole packet, or a packet or two before it, gives the end.
-    kPacketsTried = 3,
-    kBroadcastFlag = 1,
-    kSeekableFlag = 2,
-};
-
-// A stretch of the file that reads never leave. A read that would fails and
-// breaks the span, and every later read of it fails too.
-struct Span {
-    uint64_t at, end;
-    bool ok;
-};
-
-struct Reader {
-    AsfHeaderFile *file;
-    AsfAttributeFn emit;
-    void *emitContext;
-};
+using namespace asf;
 
 // Copies count bytes (at most one window) at offset, through the window.
-bool Fetch(AsfHeaderFile *file, uint64_t offset, void *out, size_t count) {
+bool asf::Fetch(AsfHeaderFile *file, uint64_t offset, void *out, size_t count) {
     bool inWindow = offset >= file->windowStart && count <= file->windowBytes &&
                     offset - file->windowStart <= file->windowBytes - count;
     if (!inWindow) {
@@ -70,46 +26,53 @@ bool Fetch(AsfHeaderFile *file, uint64_t offset, void *out, size_t count) {
     return true;
 }
 
-bool Take(AsfHeaderFile *file, Span *span, void *out, size_t count) {
-    if (!span->ok || count > span->end - span->at || !Fetch(file, span->at, out, count)) {
-        span->ok = false;
-        return false;
-    }
-    span->at += count;
-    return true;
-}
+namespace {
 
-void Skip(Span *span, uint64_t count) {
-    if (!span->ok || count > span->end - span->at)
-        span->ok = false;
-    else
-        span->at += count;
-}
+const Guid kFileProperties = {0xA1, 0xDC, 0xAB, 0x8C, 0x47, 0xA9, 0xCF, 0x11,
+                              0x8E, 0xE4, 0x00, 0xC0, 0x0C, 0x20, 0x53, 0x65};
+const Guid kContentDescription = {0x33, 0x26, 0xB2, 0x75, 0x8E, 0x66, 0xCF, 0x11,
+                                  0xA6, 0xD9, 0x00, 0xAA, 0x00, 0x62, 0xCE, 0x6C};
+const Guid kExtendedContent = {0x40, 0xA4, 0xD0, 0xD2, 0x07, 0xE3, 0xD2, 0x11,
+                               0x97, 0xF0, 0x00, 0xA0, 0xC9, 0x5E, 0xA8, 0x50};
+const Guid kHeaderExtension = {0xB5, 0x03, 0xBF, 0x5F, 0x2E, 0xA9, 0xCF, 0x11,
+                               0x8E, 0xE3, 0x00, 0xC0, 0x0C, 0x20, 0x53, 0x65};
+const Guid kMetadata = {0xEA, 0xCB, 0xF8, 0xC5, 0xAF, 0x5B, 0x77, 0x48,
+                        0x84, 0x67, 0xAA, 0x8C, 0x44, 0xFA, 0x4C, 0xCA};
+const Guid kMetadataLibrary = {0x94, 0x1C, 0x23, 0x44, 0x98, 0x94, 0xD1, 0x49,
+                               0xA1, 0x41, 0x1D, 0x13, 0x4E, 0x45, 0x70, 0x54};
+const Guid kStreamProperties = {0x91, 0x07, 0xDC, 0xB7, 0xB7, 0xA9, 0xCF, 0x11,
+                                0x8E, 0xE6, 0x00, 0xC0, 0x0C, 0x20, 0x53, 0x65};
+const Guid kExtendedStreamProperties = {0xCB, 0xA5, 0xE6, 0x14, 0x72, 0xC6, 0x32, 0x43,
+                                        0x83, 0x99, 0xA9, 0x69, 0x52, 0x06, 0x5B, 0x5A};
+const Guid kAudioMedia = {0x40, 0x9E, 0x69, 0xF8, 0x4D, 0x5B, 0xCF, 0x11,
+                          0xA8, 0xFD, 0x00, 0x80, 0x5F, 0x5C, 0x44, 0x2B};
 
-uint64_t Little(const uint8_t *bytes, unsigned count) {
-    uint64_t value = 0;
-    for (unsigned i = count; i-- > 0;) value = value << 8 | bytes[i];
-    return value;
-}
+enum {
+    kObjectHeaderBytes = 24,  // id and 64-bit size
+    kHeaderObjectBytes = 30,  // plus object count and two reserved bytes
+    kFilePropertiesBodyBytes = 80,
+    kAverageBytesAt = 8,  // in a WAVEFORMATEX
+    // Extended stream properties up to the stream name count.
+    kExtendedStreamFixedBytes = 60,
+    kBroadcastFlag = 1,
+    kSeekableFlag = 2,
+};
 
-uint64_t Number(AsfHeaderFile *file, Span *span, unsigned bytes) {
-    uint8_t raw[8];
-    return Take(file, span, raw, bytes) ? Little(raw, bytes) : 0;
-}
-
-uint16_t U16(AsfHeaderFile *file, Span *span) { return static_cast<uint16_t>(Number(file, span, 2)); }
-uint32_t U32(AsfHeaderFile *file, Span *span) { return static_cast<uint32_t>(Number(file, span, 4)); }
-uint64_t U64(AsfHeaderFile *file, Span *span) { return Number(file, span, 8); }
+struct Reader {
+    AsfHeaderFile *file;
+    AsfAttributeFn emit;
+    void *emitContext;
+};
 
 // The next child object of a parent's remaining bytes: its id and its body.
 // False at the end, when the reading has examined all the objects it may, or
 // when the child declares a size below 24 or beyond what its parent has left:
 // the rest of the parent cannot be trusted then.
-bool NextChild(AsfHeaderFile *file, Span *parent, AsfGuid id, Span *body) {
+bool NextChild(AsfHeaderFile *file, Span *parent, Guid id, Span *body) {
     if (!parent->ok || parent->end - parent->at < kObjectHeaderBytes || file->objectsLeft == 0) return false;
     --file->objectsLeft;
     Span probe = *parent;
-    if (!Take(file, &probe, id, sizeof(AsfGuid))) return false;
+    if (!Take(file, &probe, id, sizeof(Guid))) return false;
     uint64_t size = U64(file, &probe);
     if (!probe.ok || size < kObjectHeaderBytes || size > parent->end - parent->at) return false;
     *body = Span{parent->at + kObjectHeaderBytes, parent->at + size, true};
@@ -266,30 +229,74 @@ void Keep(Spans *spans, const Span &body) {
     if (spans->count < kMostOfAKind) spans->at[spans->count++] = body;
 }
 
-bool Is(const AsfGuid id, const AsfGuid kind) { return memcmp(id, kind, sizeof(AsfGuid)) == 0; }
+bool Is(const Guid id, const Guid kind) { return memcmp(id, kind, sizeof(Guid)) == 0; }
 
-void FindInExtension(AsfHeaderFile *file, Span body, AttributeObjects *found) {
+// A stream the header declares, and its average bytes a second where it
+// is audio (from its WAVEFORMATEX).
+void ReadStreamProperties(AsfHeaderFile *file, Span body, AsfDataLayout *layout) {
+    Guid type;
+    Take(file, &body, type, sizeof(type));
+    Skip(&body, 16 + 8);  // error correction type, time offset
+    uint32_t formatBytes = U32(file, &body);
+    Skip(&body, 4);  // error correction data length
+    unsigned stream = U16(file, &body) & 0x7F;
+    if (!body.ok || stream == 0) return;
+    layout->declared[stream] = true;
+    if (!Is(type, kAudioMedia) || formatBytes < kAverageBytesAt + 4) return;
+    Skip(&body, 4 + kAverageBytesAt);  // reserved, then the format up to its average
+    uint32_t perSecond = U32(file, &body);
+    if (body.ok) layout->audioBytesPerSecond[stream] = perSecond;
+}
+
+// A stream declared in the header extension: by its number, and by the
+// stream properties it may carry after its names and payload extensions.
+void ReadExtendedStreamProperties(AsfHeaderFile *file, Span body, AsfDataLayout *layout) {
+    Skip(&body, kExtendedStreamFixedBytes - 12);
+    unsigned stream = U16(file, &body) & 0x7F;
+    Skip(&body, 2 + 8);  // language, time per frame
+    uint16_t names = U16(file, &body);
+    uint16_t extensions = U16(file, &body);
+    if (!body.ok || stream == 0) return;
+    layout->declared[stream] = true;
+    for (uint16_t i = 0; i < names && body.ok; ++i) {
+        Skip(&body, 2);  // language
+        Skip(&body, U16(file, &body));
+    }
+    for (uint16_t i = 0; i < extensions && body.ok; ++i) {
+        Skip(&body, 16 + 2);  // system id, data size
+        Skip(&body, U32(file, &body));
+    }
+    Guid id;
+    Span properties;
+    if (NextChild(file, &body, id, &properties) && Is(id, kStreamProperties))
+        ReadStreamProperties(file, properties, layout);
+}
+
+void FindInExtension(AsfHeaderFile *file, Span body, AttributeObjects *found, AsfDataLayout *layout) {
     Skip(&body, 18);  // reserved id and reserved word
     uint32_t dataBytes = U32(file, &body);
     if (!body.ok || dataBytes > body.end - body.at) return;
     Span data{body.at, body.at + dataBytes, true};
-    AsfGuid id;
+    Guid id;
     Span child;
     while (NextChild(file, &data, id, &child)) {
         if (Is(id, kMetadata)) Keep(&found->metadata, child);
         if (Is(id, kMetadataLibrary)) Keep(&found->metadataLibrary, child);
+        if (Is(id, kExtendedStreamProperties)) ReadExtendedStreamProperties(file, child, layout);
     }
 }
 
-// One walk over the header's objects, and the Header Extension's.
-void FindAttributeObjects(AsfHeaderFile *file, Span header, AttributeObjects *found) {
-    AsfGuid id;
+// One walk over the header's objects, and the Header Extension's; the
+// streams are read on the way.
+void FindAttributeObjects(AsfHeaderFile *file, Span header, AttributeObjects *found, AsfDataLayout *layout) {
+    Guid id;
     Span body;
     while (NextChild(file, &header, id, &body)) {
         if (Is(id, kFileProperties)) Keep(&found->fileProperties, body);
         if (Is(id, kContentDescription)) Keep(&found->contentDescription, body);
         if (Is(id, kExtendedContent)) Keep(&found->extendedContent, body);
-        if (Is(id, kHeaderExtension)) FindInExtension(file, body, found);
+        if (Is(id, kHeaderExtension)) FindInExtension(file, body, found, layout);
+        if (Is(id, kStreamProperties)) ReadStreamProperties(file, body, layout);
     }
 }
 
@@ -304,58 +311,18 @@ void ReadEach(Reader *r, const Spans &spans, void (*read)(Reader *, Span)) {
     for (unsigned i = 0; i < spans.count; ++i) read(r, spans.at[i]);
 }
 
-// Every data packet's size, from the File Properties body; 0 where packets
-// differ in size and cannot be found by counting.
-uint32_t FixedPacketBytes(AsfHeaderFile *file, Span body) {
-    Skip(&body, 68);  // up to the smallest packet's size
+// Every data packet's size and the preroll, from the File Properties body;
+// the size 0 where packets differ in size and cannot be found by counting.
+void ReadPacketing(AsfHeaderFile *file, Span body, AsfDataLayout *layout) {
+    Skip(&body, 40);  // up to the play duration
+    uint64_t play = U64(file, &body);
+    Skip(&body, 8);  // send duration
+    layout->prerollMs = U64(file, &body);
+    layout->prerollBelieved = layout->prerollMs <= play / 10000;
+    Skip(&body, 4);  // flags
     uint32_t smallest = U32(file, &body);
     uint32_t largest = U32(file, &body);
-    return body.ok && smallest == largest ? smallest : 0;
-}
-
-// Where a packet's sound ends, from its head: error correction data where
-// its first byte says so, then the payload parsing information, whose
-// first byte gives the widths of the packet length, sequence and padding
-// that come before the send time and the duration.
-bool PacketEnd(const uint8_t *head, size_t size, uint32_t *endMs) {
-    static const uint8_t kFieldBytes[4] = {0, 1, 2, 4};
-    size_t at = 0;
-    if (head[0] & 0x80) {
-        if (head[0] & 0x60) return false;  // a length type the format does not define
-        at = 1 + (head[0] & 0x0F);
-    }
-    if (at + 2 > size) return false;
-    uint8_t widths = head[at];
-    at += 2 + kFieldBytes[widths >> 5 & 3] + kFieldBytes[widths >> 1 & 3] + kFieldBytes[widths >> 3 & 3];
-    if (at + 6 > size) return false;
-    uint64_t end = Little(head + at, 4) + Little(head + at + 4, 2);
-    *endMs = end < UINT32_MAX ? static_cast<uint32_t>(end) : UINT32_MAX;
-    return true;
-}
-
-// The end of the sound in the whole packets of the Data Object that follows
-// the header (no more than that object declares: an index may follow it).
-// A file cut within the object's head holds none.
-AsfHeld MeasureData(AsfHeaderFile *file, uint64_t headerSize, uint32_t packetBytes) {
-    const AsfHeld unknown = {false, 0}, nothing = {true, 0};
-    uint64_t rest = file->fileSize - headerSize;
-    if (!packetBytes) return unknown;
-    if (rest < kObjectHeaderBytes) return nothing;
-    uint8_t head[kMostPacketHeadBytes];
-    if (!Fetch(file, headerSize, head, kObjectHeaderBytes) || memcmp(head, kDataObject, sizeof(AsfGuid)) != 0)
-        return unknown;
-    // A size below the head's own is no size: the data runs to the file's end.
-    uint64_t declaredBytes = Little(head + 16, 8);
-    uint64_t bytes = declaredBytes >= kDataHeadBytes && declaredBytes < rest ? declaredBytes : rest;
-    uint64_t whole = bytes > kDataHeadBytes ? (bytes - kDataHeadBytes) / packetBytes : 0;
-    if (whole == 0) return nothing;
-    size_t headBytes = packetBytes < sizeof(head) ? packetBytes : sizeof(head);
-    for (uint64_t packet = whole; packet-- > 0 && whole - packet <= kPacketsTried;) {
-        AsfHeld held = {true, 0};
-        uint64_t at = headerSize + kDataHeadBytes + packet * packetBytes;
-        if (Fetch(file, at, head, headBytes) && PacketEnd(head, headBytes, &held.endMs)) return held;
-    }
-    return unknown;
+    layout->packetBytes = body.ok && smallest == largest ? smallest : 0;
 }
 
 }  // namespace
@@ -370,13 +337,16 @@ bool ReadAsfHeaderAndData(AsfHeaderFile *file, AsfAttributeFn emit, void *emitCo
         return false;
     Reader r{file, emit, emitContext};
     AttributeObjects found = {};
-    uint64_t headerSize = Little(first + 16, 8);
-    FindAttributeObjects(file, Span{kHeaderObjectBytes, headerSize, true}, &found);
+    AsfDataLayout layout = {};
+    layout.dataAt = Little(first + 16, 8);
+    FindAttributeObjects(file, Span{kHeaderObjectBytes, layout.dataAt, true}, &found, &layout);
     const Span *properties = ReadFirstWhole(&r, found.fileProperties, ReadFileProperties);
     ReadFirstWhole(&r, found.contentDescription, ReadContentDescription);
     ReadEach(&r, found.extendedContent, ReadExtendedContent);
     ReadEach(&r, found.metadata, ReadMetadataRecords);
     ReadEach(&r, found.metadataLibrary, ReadMetadataRecords);
-    if (properties) *held = MeasureData(file, headerSize, FixedPacketBytes(file, *properties));
+    if (!properties) return true;
+    ReadPacketing(file, *properties, &layout);
+    *held = MeasureDataPackets(file, layout);
     return true;
 }

@@ -63,17 +63,16 @@ typedef size_t (*AsfReadFn)(void *context, uint64_t offset, void *buffer, size_t
 // Receives one attribute; its pointers are valid only during the call.
 typedef void (*AsfAttributeFn)(void *context, const AsfAttribute &attribute);
 
-// How long the sound the file's data packets hold runs. Each packet states
-// its send time and duration (milliseconds); the last whole packet's end is
-// where the file's sound ends, whatever its header claims: a download cut
-// off holds less than the header promised, an old encoder's header may
-// claim a minute for seven seconds, a broadcast's claims nothing, and
-// packets of variable bit rate hold unequal times. Not known where the
-// packets cannot be found (packets of varying size, no Data Object after
-// the header) or their head cannot be read.
+// How long the sound the file's data packets hold runs: where the sound of
+// the objects in the last packets that parse ends (see asf_data.h),
+// whatever the header claims. A download cut off or zero-filled holds less
+// than the header promised, an old encoder's header may claim a minute for
+// seven seconds, a broadcast's claims nothing. Not known where the packets
+// cannot be found (packets of varying size, no Data Object after the
+// header) or tell no presentation time.
 struct AsfHeld {
     bool known;
-    uint32_t endMs;  // 0 when the file holds no whole packet
+    uint32_t endMs;  // 0 when the file holds no whole packet that parses
 };
 
 // One file being read, and every byte of memory the reading needs.
@@ -101,9 +100,9 @@ struct AsfHeaderFile {
 // inside the Header Extension Object. The header is walked once; the order
 // above holds whatever the order of the objects in the file.
 //
-// Then reads past the header: the head of the Data Object that follows it,
-// and the head of the last whole data packet (a packet or two before it
-// where that one cannot be read), within the same limits, into *held.
+// Then reads past the header: the head of the Data Object that follows it
+// and a few of its packets, into *held, within limits of its own (64 more
+// window fills at most).
 // False, with nothing emitted and nothing known held, when the file cannot
 // be a whole ASF file (no Header Object at its start, or one longer than
 // the file).

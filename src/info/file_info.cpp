@@ -126,24 +126,25 @@ void StoreDurationByName(IWMHeaderInfo *header, HRESULT *lastStatus, Gathered *i
     if (SUCCEEDED(*lastStatus) && type == WMT_TYPE_QWORD) StoreAttribute(L"Duration", type, value, length, into);
 }
 
-// A whole file's last packet may end a little before its header's length
-// (the encoder's last frame, a packet's rounding): only an end more than
-// this much short of it is believed over the header.
+// A whole file's sound may end a little before or after its header's
+// length (the encoder's last frame, an object's length reckoned from the
+// stream's average bit rate): within this much of it the header stands.
 enum { kHeldLengthSlackMs = 1000 };
 
 // A header states the length and size of the whole file, and Windows'
-// runtime passes them on as they stand; a download cut off, a file a tag
-// editor rewrote, an old encoder's file may hold something else. Where the
-// plug-in has the file open, the size is the file's own, and the length is
-// where the sound of its data packets ends when that is well short of the
-// stated length, when no length is stated, or when no whole packet is there.
+// runtime passes them on as they stand; a download cut off or zero-filled,
+// a file a tag editor rewrote, an old encoder's file may hold something
+// else. Where the plug-in has the file open, the size is the file's own,
+// and the length is where the sound its data packets carry ends when that
+// is more than the slack away from the stated length, when no length is
+// stated, or when no packet there is whole and readable.
 void MeasureWhatTheFileHolds(const FileSource &source, const AsfHeld &held, Gathered *into) {
     uint64_t size;
     if (FileSourceSize(source, &size)) into->info->fileSize = static_cast<uint32_t>(size);
     if (!held.known) return;
     uint32_t stated = into->durationStored ? into->info->durationMs : 0;
-    if (held.endMs == 0 || stated == 0 || uint64_t{held.endMs} + kHeldLengthSlackMs < stated)
-        into->info->durationMs = held.endMs;
+    uint32_t apart = held.endMs > stated ? held.endMs - stated : stated - held.endMs;
+    if (held.endMs == 0 || stated == 0 || apart > kHeldLengthSlackMs) into->info->durationMs = held.endMs;
 }
 
 // One query's file while the query runs: the reader and its header view,

@@ -85,22 +85,23 @@ DWORD OfferedFormatCount(IWMSyncReader *reader, DWORD output) {
 }
 
 // The format offered at `index` for `output` when it is PCM audio, for the
-// caller to release; null otherwise.
-IWMOutputMediaProps *OfferedPcm(IWMSyncReader *reader, DWORD output, DWORD index) {
+// caller to release, read into *offered; null otherwise.
+IWMOutputMediaProps *OfferedPcm(IWMSyncReader *reader, DWORD output, DWORD index, AudioOutput *offered) {
     IWMOutputMediaProps *props = nullptr;
     if (FAILED(reader->GetOutputFormat(output, index, &props)) || !props) return nullptr;
-    AudioOutput offered = AudioOutput();
-    if (ReadIfAudio(props, &offered) && offered.pcm) return props;
+    *offered = AudioOutput();
+    if (ReadIfAudio(props, offered) && offered->pcm) return props;
     props->Release();
     return nullptr;
 }
 
-// True when the runtime offers a PCM format for `output`. Windows' offers
-// none for an output whose decoder is missing.
-bool OffersPcm(IWMSyncReader *reader, DWORD output) {
+// True when the runtime offers a PCM format for `output`, whose first one
+// is then read into *offered. Windows' offers none for an output whose
+// decoder is missing.
+bool OffersPcm(IWMSyncReader *reader, DWORD output, AudioOutput *offered) {
     DWORD count = OfferedFormatCount(reader, output);
     for (DWORD index = 0; index < count; ++index) {
-        IWMOutputMediaProps *props = OfferedPcm(reader, output, index);
+        IWMOutputMediaProps *props = OfferedPcm(reader, output, index, offered);
         if (!props) continue;
         props->Release();
         return true;
@@ -113,7 +114,8 @@ bool OffersPcm(IWMSyncReader *reader, DWORD output) {
 void AskForOfferedPcm(IWMSyncReader *reader, AudioOutput *audio) {
     DWORD count = OfferedFormatCount(reader, audio->number);
     for (DWORD index = 0; index < count && !audio->pcm; ++index) {
-        IWMOutputMediaProps *props = OfferedPcm(reader, audio->number, index);
+        AudioOutput offered;
+        IWMOutputMediaProps *props = OfferedPcm(reader, audio->number, index, &offered);
         if (!props) continue;
         SetAudioProps(reader, audio, props);
         props->Release();
@@ -170,11 +172,16 @@ DWORD StreamBitrate(IWMSyncReader *reader, IWMProfile *profile, DWORD output) {
     return bitrate;
 }
 
-// What ranks an audio output among others: its bit rate, and whether it
-// can become PCM at all.
+// What ranks an audio output among others: its bit rate, whether it can
+// become PCM at all, and the rate and channels it will deliver: those of
+// the first PCM format offered for an output that is not PCM.
 void LearnRank(IWMSyncReader *reader, IWMProfile *profile, AudioOutput *audio) {
     audio->bitrate = StreamBitrate(reader, profile, audio->number);
-    audio->pcmOffered = !audio->pcm && OffersPcm(reader, audio->number);
+    AudioOutput offered;
+    audio->pcmOffered = !audio->pcm && OffersPcm(reader, audio->number, &offered);
+    if (!audio->pcmOffered) return;
+    audio->sampleRate = offered.sampleRate;
+    audio->channels = offered.channels;
 }
 
 bool BecomesPcm(const AudioOutput &audio) { return audio.pcm || audio.pcmOffered; }
@@ -190,7 +197,7 @@ bool Outranks(const AudioOutput &a, const AudioOutput &b) {
 
 }  // namespace
 
-void FindAudioOutput(IWMSyncReader *reader, AudioOutput *audio) {
+void FindAudioOutput(IWMSyncReader *reader, AudioOutput *audio, const bool *passedOver) {
     *audio = AudioOutput();
     DWORD count = 0;
     if (FAILED(reader->GetOutputCount(&count)) || count == 0) count = 1;
@@ -199,6 +206,7 @@ void FindAudioOutput(IWMSyncReader *reader, AudioOutput *audio) {
     IWMProfile *profile = nullptr;
     bool ranked = false;
     for (DWORD output = 0; output < count && output < kMostOutputs; ++output) {
+        if (passedOver && passedOver[output]) continue;
         AudioOutput candidate = AudioOutput();
         bool isAudio = ReadIfAudio(reader, output, &candidate);
         audio->described = audio->described || candidate.described;
@@ -235,8 +243,18 @@ bool SelectOnlyAudio(IWMSyncReader *reader, const AudioOutput &audio) {
 
 void ChooseAudioOutput(IWMSyncReader *reader, AudioOutput *audio) {
     FindAudioOutput(reader, audio);
-    if (!audio->found) return;
-    if (!audio->pcm) AskForOfferedPcm(reader, audio);
+    // An output whose PCM formats the runtime all refuses is passed over
+    // for the next best; where none is left, it stays, and plays nothing.
+    bool passedOver[kMostOutputs] = {};
+    while (audio->found && !audio->pcm) {
+        AskForOfferedPcm(reader, audio);
+        if (audio->pcm) break;
+        passedOver[audio->number] = true;
+        AudioOutput next;
+        FindAudioOutput(reader, &next, passedOver);
+        if (!next.found) break;
+        *audio = next;
+    }
     if (audio->pcm && (audio->channels > 2 || audio->bitsPerSample > 16)) AskForStereo16(reader, audio);
 }
 

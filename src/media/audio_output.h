@@ -8,7 +8,9 @@
 // can become PCM over one that cannot (Windows' runtime gives an output
 // whose decoder is missing in the codec's own form), then the highest bit
 // rate where the runtime gives it, then the highest sample rate, then the
-// most channels. Wine's runtime gives no bit rates and lists the outputs
+// most channels, of the PCM each will deliver (for a compressed output,
+// the first PCM format offered for it); one whose PCM the runtime will not
+// set gives way to the next. Wine's runtime gives no bit rates and lists the outputs
 // in a new order at each open: of streams that differ in format the same
 // one is chosen every time, by rate and channels; of streams in one format,
 // whichever Wine happens to list first at that open. The query and the
@@ -40,14 +42,17 @@ struct AudioOutput {
 // Looks through the reader's outputs for the audio one to hear (see above).
 // Where none is audio, or the reader cannot count its outputs, output 0
 // stands: found is then false unless output 0 itself is audio, and pcm
-// false unless its format is PCM.
-void FindAudioOutput(IWMSyncReader *reader, AudioOutput *audio);
+// false unless its format is PCM. Outputs marked in passedOver (indexed by
+// output number, 127 of them) are not looked at.
+void FindAudioOutput(IWMSyncReader *reader, AudioOutput *audio, const bool *passedOver = nullptr);
 
 // FindAudioOutput, then the format Windows' runtime delivers by default:
 // where the audio output is not PCM, the first PCM format the runtime offers
-// for it; where it has more than 2 channels or more than 16 bits, 16-bit PCM
-// in at most 2 channels at the same rate. A runtime that refuses keeps its
-// own format, and *audio always says what the reader will deliver.
+// for it that it takes (where it takes none, the next output in rank that
+// can be set goes in its place); where it has more than 2 channels or more
+// than 16 bits, 16-bit PCM in at most 2 channels at the same rate. A
+// runtime that refuses keeps its own format, and *audio always says what
+// the reader will deliver.
 void ChooseAudioOutput(IWMSyncReader *reader, AudioOutput *audio);
 
 // True when the reader's samples may reach the player as PCM: the audio

@@ -9,17 +9,23 @@ headers that are damaged or contradict themselves while the file still
 starts as a whole ASF file (the header object's own size stays true).
 
 held.txt lists files whose header and data disagree, each with its size,
-the length its header claims, and the length it is to show (where the
-sound of its last whole data packet ends): from long60.wma, cut-*.wma,
+the length its header claims, the length ffmpeg's decode of it runs, and
+which decode is the witness of what it holds: from long60.wma, cut-*.wma,
 downloads cut off after their header and a few whole data packets, or part
-of one; from stereo44.wma, claims-more.wma, whose header claims 59.8 s
-for 5 s of sound, and broadcast.wma, whose header claims nothing; from
-vbr-like.wma, vbr-cut-half.wma, cut at half its packets, which hold a tenth
-of its time. stereo44.wma itself, whose last packet ends a little before
-its header's length, shows the header's.
+of one, zero-tail.wma, whose second half is zeros as a download program
+leaves a file it pre-allocated, and shifted.wma, whose first packet lost
+100 bytes so that every later packet lies out of place; from stereo44.wma,
+claims-more.wma, whose header claims 59.8 s for 5 s of sound, and
+broadcast.wma, whose header claims nothing; from vbr-like.wma,
+vbr-cut-half.wma, cut at half its packets, which hold a tenth of its time;
+and late-sound.wma as make-media.sh made it. ffmpeg finds its way back into
+shifted packets, which no player's runtime does: its witness is the
+runtime's own decode. stereo44.wma, whole, is listed as it is.
 """
 import struct
+import subprocess
 import sys
+import tempfile
 import uuid
 
 FILE_PROPERTIES = '8CABDCA1-A947-11CF-8EE4-00C00C205365'
@@ -127,16 +133,19 @@ def claimed_ms(data):
     return max(play - preroll_ms * 10000, 0) // 10000
 
 
-def packet_end_ms(data, index):
-    """Where the sound of data packet `index` ends: its send time plus its duration."""
-    packet_bytes = properties(data)[4]
-    at = struct.unpack_from('<Q', data, 16)[0] + 50 + index * packet_bytes
-    if data[at] & 0x80:  # error correction data first
-        at += 1 + (data[at] & 0x0F)
-    widths = data[at]
-    at += 2 + sum((0, 1, 2, 4)[widths >> shift & 3] for shift in (5, 1, 3))
-    send, duration = struct.unpack_from('<IH', data, at)
-    return send + duration
+def decoded_ms(data):
+    """How long ffmpeg's decode of the file runs, in ms: its 16-bit samples counted."""
+    with tempfile.NamedTemporaryFile(suffix='.wma') as f:
+        f.write(data)
+        f.flush()
+        probe = subprocess.run(['ffprobe', '-v', 'error', '-select_streams', 'a:0', '-show_entries',
+                                'stream=sample_rate,channels', '-of', 'csv=p=0', f.name],
+                               capture_output=True, text=True).stdout.split(',')
+        pcm = subprocess.run(['ffmpeg', '-nostdin', '-v', 'quiet', '-i', f.name, '-map', '0:a:0', '-f', 's16le',
+                              '-'], capture_output=True).stdout
+    if len(probe) < 2 or not pcm:
+        return 0
+    return len(pcm) * 1000 // (2 * int(probe[0]) * int(probe[1]))
 
 
 def with_properties(data, **fields):
@@ -154,22 +163,23 @@ def cut_at(data, packets):
     return data[:struct.unpack_from('<Q', data, 16)[0] + 50 + packets * properties(data)[4]]
 
 
-def held_files(minute, stereo, vbr):
-    """name -> (file bytes, the length its header claims in ms, the length to show in ms)."""
-    out = {'stereo44.wma': (stereo, claimed_ms(stereo), claimed_ms(stereo))}
-    for packets in (3, 0):
-        cut = cut_at(minute, packets) if packets else minute[:struct.unpack_from('<Q', minute, 16)[0] + 100]
-        name = f'cut-{packets}-packets.wma' if packets else 'cut-100-bytes.wma'
-        out[name] = (cut, claimed_ms(minute), packet_end_ms(minute, packets - 1) if packets else 0)
-    last = properties(stereo)[0] - 1
+def held_files(minute, stereo, vbr, late):
+    """name -> (file bytes, the decode that witnesses what it holds)."""
+    header_end = struct.unpack_from('<Q', minute, 16)[0]
+    zero_from = len(minute) // 2
+    first_packet_end = header_end + 50 + properties(minute)[4]
     preroll_ms = properties(stereo)[2]
-    claims_more = with_properties(stereo, play=(59800 + preroll_ms) * 10000)
-    out['claims-more.wma'] = (claims_more, 59800, packet_end_ms(stereo, last))
-    broadcast = with_properties(stereo, play=0, flags=properties(stereo)[3] | 1)
-    out['broadcast.wma'] = (broadcast, 0, packet_end_ms(stereo, last))
-    half = properties(vbr)[0] // 2
-    out['vbr-cut-half.wma'] = (cut_at(vbr, half), claimed_ms(vbr), packet_end_ms(vbr, half - 1))
-    return out
+    return {
+        'stereo44.wma': (stereo, 'ffmpeg'),
+        'cut-3-packets.wma': (cut_at(minute, 3), 'ffmpeg'),
+        'cut-100-bytes.wma': (minute[:header_end + 100], 'ffmpeg'),
+        'zero-tail.wma': (minute[:zero_from] + bytes(len(minute) - zero_from), 'ffmpeg'),
+        'shifted.wma': (minute[:first_packet_end - 300] + minute[first_packet_end - 200:], 'runtime'),
+        'claims-more.wma': (with_properties(stereo, play=(59800 + preroll_ms) * 10000), 'ffmpeg'),
+        'broadcast.wma': (with_properties(stereo, play=0, flags=properties(stereo)[3] | 1), 'ffmpeg'),
+        'vbr-cut-half.wma': (cut_at(vbr, properties(vbr)[0] // 2), 'ffmpeg'),
+        'late-sound.wma': (late, 'ffmpeg'),
+    }
 
 
 def main():
@@ -187,12 +197,14 @@ def main():
         minute = f.read()
     with open(f'{folder}/vbr-like.wma', 'rb') as f:
         vbr = f.read()
+    with open(f'{folder}/late-sound.wma', 'rb') as f:
+        late = f.read()
     with open(f'{folder}/held.txt', 'w') as listing:
-        for name, (data, claimed, shown) in held_files(minute, stereo, vbr).items():
-            if name != 'stereo44.wma':
+        for name, (data, witness) in held_files(minute, stereo, vbr, late).items():
+            if name not in ('stereo44.wma', 'late-sound.wma'):
                 with open(f'{folder}/{name}', 'wb') as f:
                     f.write(data)
-            listing.write(f'{name} {len(data)} {claimed} {shown}\n')
+            listing.write(f'{name} {len(data)} {claimed_ms(data)} {decoded_ms(data)} {witness}\n')
 
 
 if __name__ == '__main__':

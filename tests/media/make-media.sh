@@ -63,6 +63,13 @@ ffmpeg -nostdin -loglevel error -y -f lavfi -i "nullsrc=s=160x120:r=10:d=2,geq=r
     -filter_complex "[0:v][1:v]concat=n=2:v=1:a=0[v]" -map "[v]" -map 2:a \
     -c:v wmv2 -q:v 2 -c:a wmav2 -b:a 32k -ac 1 -f asf vbr-like.wma
 
+# Nine seconds of 8-bit PCM in objects of three seconds: ffmpeg stamps a
+# packet with the time of its first payload, so the last packets say they
+# are sent three seconds before the sound they carry ends.
+ffmpeg -nostdin -loglevel error -y \
+    -f lavfi -i "sine=frequency=440:beep_factor=4:duration=9:sample_rate=8000:samples_per_frame=24000" \
+    -ac 1 -c:a pcm_u8 -f asf late-sound.wma
+
 # Damaged and foreign inputs.
 head -c "$(( $(stat -c %s stereo44.wma) / 2 ))" stereo44.wma > truncated.wma
 : > empty.wma

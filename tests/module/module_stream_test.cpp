@@ -232,6 +232,8 @@ struct TwoOutputs {
     uint32_t passedOver;  // the bit rate of stream 1, in one group with the 16 kHz one and not chosen (0: none)
     EightKhzForm eightForm;
     uint32_t heard;  // the sample rate played
+    bool sixteenCompressed = false;  // the 16 kHz output in the codec's own form, offering PCM
+    bool accepts = true;             // SetOutputProps takes PCM
 };
 
 const TwoOutputs kTwoOutputs[] = {
@@ -240,6 +242,8 @@ const TwoOutputs kTwoOutputs[] = {
     {"the 16 kHz output shows a bit-rate group", 40000, 32000, 16000, kEightPcm, 16000},
     {"the 8 kHz stream, at the higher bit rate, becomes PCM", 20000, 32000, 0, kEightCompressedOfferingPcm, 8000},
     {"the 8 kHz stream, at the higher bit rate, has no decoder", 20000, 32000, 0, kEightWithoutDecoder, 16000},
+    {"the 16 kHz output becomes PCM", 0, 0, 0, kEightPcm, 16000, true},
+    {"the 16 kHz output, at the higher bit rate, cannot be set", 32000, 20000, 0, kEightPcm, 8000, true, false},
 };
 
 // Two separate audio streams in either order (Wine's runtime lists them in
@@ -247,7 +251,8 @@ const TwoOutputs kTwoOutputs[] = {
 // both ways. An output that cannot become PCM never wins over one that
 // can; then the higher bit rate the runtime gives for the stream an output
 // carries decides, found among all the profile's streams; where it gives
-// none, the higher sample rate.
+// none, the higher sample rate of the PCM it will deliver. One whose PCM
+// the runtime will not set gives way to the other.
 TEST_P(TwoAudioStreams, TheSameIsHeardWhateverTheOrder) {
     const bool eightFirst = GetParam();
     for (const TwoOutputs &file : kTwoOutputs) {
@@ -255,10 +260,11 @@ TEST_P(TwoAudioStreams, TheSameIsHeardWhateverTheOrder) {
         Standin_Reset();
         int id = Standin_DefineFile(Wide(kSong).c_str());
         const uint32_t sixteen = eightFirst ? 1 : 0, eight = 1 - sixteen;
-        Standin_SetOutput(id, sixteen, 1, 1, 16000, 1, 16);
+        Standin_SetOutput(id, sixteen, 1, file.sixteenCompressed ? 0x161 : 1, 16000, 1, 16);
+        if (file.sixteenCompressed) Standin_OfferOutputFormat(id, sixteen, 1, 16000, 1, 16);
         Standin_SetOutput(id, eight, 1, file.eightForm == kEightPcm ? 1 : 0x161, 8000, 1, 16);
         if (file.eightForm == kEightCompressedOfferingPcm) Standin_OfferOutputFormat(id, eight, 1, 8000, 1, 16);
-        Standin_AcceptOutputProps(id, 1);
+        Standin_AcceptOutputProps(id, file.accepts);
         Standin_SetOutputStream(id, sixteen, 3, file.sixteenBitrate);
         Standin_SetOutputStream(id, eight, 2, file.eightBitrate);
         if (file.passedOver) Standin_AddGroupStream(id, sixteen, 1, file.passedOver);

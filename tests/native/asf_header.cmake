@@ -1,6 +1,6 @@
 # Native checks of the ASF header reader: unit tests under the sanitizers,
 # and the libFuzzer target fuzz_asf_header.
-set(VIVU_ASF_SOURCES ${VIVU_SRC}/info/asf_header.cpp ${VIVU_SRC}/media/asf_probe.cpp)
+set(VIVU_ASF_SOURCES ${VIVU_SRC}/info/asf_header.cpp ${VIVU_SRC}/info/asf_data.cpp ${VIVU_SRC}/media/asf_probe.cpp)
 
 # A real file written by ffmpeg, when ffmpeg is at hand.
 find_program(FFMPEG ffmpeg)

@@ -351,35 +351,88 @@ TEST(AsfHeader, NotAWholeAsfFile) {
     EXPECT_TRUE(ok);
 }
 
-// A data packet of 3,200 bytes whose head states its send time and
-// duration; every other packet has error correction data first, and the
-// widths of the fields before the times vary.
-Bytes Packet(unsigned index, uint32_t sendMs, uint16_t durationMs) {
-    Bytes packet;
-    if (index % 2 == 0) packet = {0x82, 0, 0};  // two bytes of error correction data
-    uint8_t widths = index % 3 == 0 ? 0x08 : 0x48;  // padding in 1 byte; then the packet length in 2
-    packet.push_back(widths);
-    packet.push_back(0x5D);  // property flags
-    Put(&packet, 3200, widths & 0x40 ? 2 : 0);
-    Put(&packet, 0, 1);  // padding
-    Put(&packet, sendMs, 4);
-    Put(&packet, durationMs, 2);
-    packet.resize(3200, 0x82);
-    return packet;
+// An audio stream's properties: a WAVEFORMATEX whose average is given.
+Bytes AudioStream(unsigned number, uint32_t bytesPerSecond) {
+    Bytes body = Guid("F8699E40-5B4D-11CF-A8FD-00805F5C442B");
+    Bytes noCorrection = Guid("20FB5700-5B55-11CF-A8FD-00805F5C442B");
+    body.insert(body.end(), noCorrection.begin(), noCorrection.end());
+    Put(&body, 0, 8);   // time offset
+    Put(&body, 18, 4);  // format bytes
+    Put(&body, 0, 4);   // error correction bytes
+    Put(&body, number, 2);
+    Put(&body, 0, 4);
+    for (uint64_t field : {0x161, 1, 8000}) Put(&body, field, field == 8000 ? 4 : 2);
+    Put(&body, bytesPerSecond, 4);
+    Put(&body, 0, 6);  // block align, bits, extra bytes
+    return Object("B7DC0791-A9B7-11CF-8EE6-00C00C205365", body);
 }
 
-// A header declaring 5 s of sound in 7 data packets, and its Data Object.
-// Packet k's sound ends at (k + 1)^2 x 100 ms, as packets of variable bit
-// rate do: the first three packets hold 0.9 s, not three sevenths.
-Bytes FileOfSevenPackets(uint32_t flags = 0) {
-    Bytes file = Header({FileProperties(1, 50000000, 0, flags, 1)});
+// A stream declared in the header extension, with a name and a payload
+// extension system before its stream properties.
+Bytes ExtendedStream(unsigned number, const Bytes &properties) {
+    Bytes body(48, 0);  // times, rates, buffers, largest object, flags
+    Put(&body, number, 2);
+    Put(&body, 0, 10);  // language, time per frame
+    for (uint64_t field : {1, 1, 0, 2, 0x53}) Put(&body, field, 2);  // counts; the name "S"
+    Bytes system = Guid("399595EC-8667-4E2D-8FDB-98814CE76C1E");
+    body.insert(body.end(), system.begin(), system.end());
+    for (uint64_t field : {2, 1}) Put(&body, field, field == 1 ? 4 : 2);
+    body.push_back(0x77);
+    body.insert(body.end(), properties.begin(), properties.end());
+    return Object("14E6A5CB-C672-4332-8399-A96952065B5A", body);
+}
+
+// One payload: of an object of `objectBytes`, `dataBytes` at `offset`;
+// with `deltaMs`, compressed: dataBytes / (objectBytes + 1) whole objects.
+struct Payload {
+    unsigned stream;
+    uint32_t presentationMs, objectBytes, offset, dataBytes, deltaMs;
+};
+
+// A 3,200-byte packet sent at 0 (as a server may send long before the
+// sound plays): with `timed`, replicated data of 8 bytes; two bytes of error correction data; packet length and
+// padding in 2 bytes each; replicated data length, object offset and
+// object number in 1, 4 and 1 bytes; payload lengths in 2.
+Bytes Packet(const std::vector<Payload> &payloads, bool timed) {
+    Bytes p = {0x82, 0, 0, 0x51, 0x5D};
+    Put(&p, 3200, 2);
+    size_t padding = p.size();
+    Put(&p, 0, 2 + 4 + 2);
+    p.push_back(static_cast<uint8_t>(0x80 | payloads.size()));
+    for (const Payload &x : payloads) {
+        p.push_back(static_cast<uint8_t>(x.stream));
+        Put(&p, 0, 1);
+        Put(&p, x.deltaMs ? x.presentationMs : x.offset, 4);
+        Put(&p, x.deltaMs ? 1 : timed ? 8 : 0, 1);
+        if (x.deltaMs) Put(&p, x.deltaMs, 1);
+        if (!x.deltaMs && timed) for (uint32_t field : {x.objectBytes, x.presentationMs}) Put(&p, field, 4);
+        Put(&p, x.dataBytes, 2);
+        for (uint32_t at = 0; at < x.dataBytes; ++at) p.push_back(x.deltaMs && at % (x.objectBytes + 1) == 0 ? x.objectBytes : 0x3C);
+    }
+    p[padding] = static_cast<uint8_t>((3200 - p.size()) & 0xFF);
+    p[padding + 1] = static_cast<uint8_t>((3200 - p.size()) >> 8);
+    p.resize(3200, 0);
+    return p;
+}
+
+// Six packets after a preroll of 1 s. Stream 1 (1,000 bytes a second)
+// has an object of 1 s in each, packet k's sound ending at (k + 1) s;
+// packet 2's as four compressed objects of 250 bytes. Stream 2 (500 bytes
+// a second, declared in the header extension) has one object of 0.5 s in
+// packet 4, ending at 6.5 s, after everything in packet 5.
+Bytes FileOfSixPackets(uint32_t flags = 0, bool timed = true) {
+    Bytes file = Header({FileProperties(1, 70000000, 1000, flags, 1), AudioStream(1, 1000),
+                         HeaderExtension({ExtendedStream(2, AudioStream(2, 500))})});
     Bytes data = Guid("75B22636-668E-11CF-A6D9-00AA0062CE6C");
-    Put(&data, 50 + 7 * 3200, 8);
+    Put(&data, 50 + 6 * 3200, 8);
     data.resize(data.size() + 16, 0xCD);  // file id
-    Put(&data, 7, 8);
+    Put(&data, 6, 8);
     Put(&data, 0x0101, 2);
-    for (unsigned k = 0; k < 7; ++k) {
-        Bytes packet = Packet(k, k * k * 100, static_cast<uint16_t>((2 * k + 1) * 100));
+    for (uint32_t k = 0; k < 6; ++k) {
+        std::vector<Payload> payloads = {{1, 1000 + 1000 * k, 1000, 0, 1000, 0}};
+        if (k == 2 && timed) payloads = {{1, 3000, 250, 0, 4 * 251, 250}};
+        if (k == 4) payloads.push_back({2, 7000, 250, 0, 250, 0});
+        Bytes packet = Packet(payloads, timed);
         data.insert(data.end(), packet.begin(), packet.end());
     }
     file.insert(file.end(), data.begin(), data.end());
@@ -392,37 +445,44 @@ AsfHeld HeldBy(const Bytes &file) {
     return held;
 }
 
-// Where the sound of the last whole packet ends: a download cut off holds
-// less, a packet cut short is not one, an index after the data is none,
-// and a broadcast is measured like any file. Packets of varying size, or
-// no Data Object after the header, cannot be found.
-TEST(AsfHeader, HeldUntilTheLastWholePacketEnds) {
-    const Bytes whole = FileOfSevenPackets();
-    const size_t header = whole.size() - 50 - 7 * 3200;
+// Where the sound the payloads carry ends, less the preroll; a packet that
+// does not parse (cut, zeros, bytes shifted, an unknown stream) never
+// counts. Packets of varying size, no Data Object after the header, or no
+// presentation time: not known.
+TEST(AsfHeader, HeldUntilTheLastObjectThatParsesEnds) {
+    const Bytes whole = FileOfSixPackets();
+    const size_t data = whole.size() - 6 * 3200;
     const struct {
         size_t size;
         uint32_t endMs;
-    } cuts[] = {{whole.size(), 4900}, {header + 50 + 3 * 3200, 900}, {header + 50 + 3 * 3200 - 1, 400},
-                {header + 100, 0}, {header + 30, 0}, {header, 0}};
+    } cuts[] = {{whole.size(), 6500}, {data + 4 * 3200 + 100, 4000}, {data + 2 * 3200, 2000}, {data + 100, 0},
+                {data - 50, 0}};
     for (const auto &cut : cuts) {
         AsfHeld held = HeldBy(Bytes(whole.begin(), whole.begin() + cut.size));
         EXPECT_TRUE(held.known) << cut.size;
         EXPECT_EQ(held.endMs, cut.endMs) << cut.size;
     }
-    Bytes longer = whole;
-    longer.resize(whole.size() + 5000, 0);
-    EXPECT_EQ(HeldBy(longer).endMs, 4900u);
-    EXPECT_EQ(HeldBy(FileOfSevenPackets(1)).endMs, 4900u);
-    // A last packet whose head cannot be read: the one before it tells.
-    Bytes unreadable = whole;
-    unreadable[whole.size() - 3200] = 0xE2;
-    EXPECT_EQ(HeldBy(unreadable).endMs, 3600u);
+    Bytes zeroTail = whole;
+    std::fill(zeroTail.begin() + data + 3 * 3200, zeroTail.end(), 0);
+    EXPECT_EQ(HeldBy(zeroTail).endMs, 3000u);
+    Bytes shifted = whole;
+    shifted.erase(shifted.begin() + data + 1200, shifted.begin() + data + 1300);  // in packet 0's data
+    EXPECT_EQ(HeldBy(shifted).endMs, 1000u);
+    Bytes foreign = whole;
+    foreign[data + 4 * 3200 + 16] = 3;  // packet 4: a stream the header does not declare
+    EXPECT_EQ(HeldBy(foreign).endMs, 6000u);
+    Bytes noneParse = whole;
+    std::fill(noneParse.begin() + data, noneParse.end(), 0);
+    EXPECT_TRUE(HeldBy(noneParse).known);
+    EXPECT_EQ(HeldBy(noneParse).endMs, 0u);
+    EXPECT_EQ(HeldBy(FileOfSixPackets(1)).endMs, 6500u);
 
+    EXPECT_FALSE(HeldBy(FileOfSixPackets(0, false)).known);  // no presentation time anywhere
     Bytes varying = whole;
     varying[30 + 24 + 72] ^= 1;  // the largest packet's size
     EXPECT_FALSE(HeldBy(varying).known);
     Bytes other = whole;
-    other[header] ^= 0xFF;
+    other[data - 50] ^= 0xFF;
     EXPECT_FALSE(HeldBy(other).known);
     EXPECT_FALSE(HeldBy(Header({ContentDescription({u"T", u"", u"", u"", u""})})).known);
 }

@@ -22,8 +22,13 @@ std::vector<HeldFile> HeldFiles() {
     std::vector<HeldFile> files;
     std::ifstream list(MediaPath("held.txt"));
     HeldFile file;
-    while (list >> file.name >> file.size >> file.claimedMs >> file.shownMs) files.push_back(file);
+    while (list >> file.name >> file.size >> file.claimedMs >> file.decodedMs >> file.witness) files.push_back(file);
     return files;
+}
+
+bool ShowsItsLength(uint32_t shownMs, uint32_t claimedMs, uint32_t decodedMs) {
+    auto apart = [](uint32_t a, uint32_t b) { return a > b ? a - b : b - a; };
+    return apart(shownMs, decodedMs) <= 300 || (shownMs == claimedMs && apart(claimedMs, decodedMs) <= 1000);
 }
 
 std::string PluginPath() { return VIVU_PLUGIN_PATH; }

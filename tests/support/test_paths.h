@@ -12,12 +12,19 @@
 std::string MediaPath(const std::string &name);
 
 // A file whose header and data disagree, from the media's held.txt: its
-// size, the length its header claims and the length it is to show.
+// size, the length its header claims, how long ffmpeg's decode of it runs,
+// and whether that decode ("ffmpeg") or the runtime's ("runtime") is the
+// witness of what it holds.
 struct HeldFile {
     std::string name;
-    uint32_t size, claimedMs, shownMs;
+    uint32_t size, claimedMs, decodedMs;
+    std::string witness;
 };
 std::vector<HeldFile> HeldFiles();
+
+// True when a length shown is the file's: within 0.3 s of what a decode of
+// it gives, or the header's own length within a second of that.
+bool ShowsItsLength(uint32_t shownMs, uint32_t claimedMs, uint32_t decodedMs);
 
 // The plug-in DLL of this build, for tests that load it as the player does.
 std::string PluginPath();
