@@ -6,7 +6,7 @@
 # (its length is then the runtime's to tell, not the plug-in's).
 # Reports itself skipped (77) where the folder is absent: the files are
 # other projects', and not in this repository.
-#   public-media.sh SOURCE_DIR EMULATOR TEST_PROGRAM
+#   public-media.sh SOURCE_DIR TEST_PROGRAM EMULATOR...
 set -eu
 folder=$1/../shared/public-media
 if [ ! -d "$folder" ]; then
@@ -27,4 +27,7 @@ for file in "$folder"/*.wma; do
     echo "$(basename "$file") ${header:--1} $decoded"
 done >"$work/lengths.txt"
 winpath() { printf 'Z:%s' "$1" | tr / '\\'; }
-"$2" "$3" "$(winpath "$folder")" "$(winpath "$work/lengths.txt")" "$(winpath "$1/tests/real/public-media-titles.txt")"
+source=$1 program=$2
+shift 2
+"$@" "$program" "$(winpath "$folder")" "$(winpath "$work/lengths.txt")" \
+    "$(winpath "$source/tests/real/public-media-titles.txt")"
