@@ -4,6 +4,8 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include "media/retired_readers.h"
+
 namespace {
 
 void ReleaseSample(DecodeStream *stream) {
@@ -47,11 +49,59 @@ PcmLayout LayoutOf(const AudioOutput &audio) {
     return layout;
 }
 
+bool SameFormat(const AudioOutput &a, const AudioOutput &b) {
+    return a.pcm == b.pcm && a.sampleRate == b.sampleRate && a.channels == b.channels &&
+           a.bitsPerSample == b.bitsPerSample && a.blockAlign == b.blockAlign;
+}
+
+// Finds the audio among the reader's outputs, in a format the player can
+// take, and keeps the runtime to it; where the runtime will not switch the
+// others off, their samples are dropped as they come.
+void TuneToAudio(IWMSyncReader *reader, AudioOutput *audio) {
+    ChooseAudioOutput(reader, audio);
+    if (DeliversPcm(*audio) && MayMeetOtherOutputs(*audio)) SelectOnlyAudio(reader, *audio);
+}
+
+// A fresh reader on the stream's file at `start`, its audio in the format
+// the player was told, in place of the stream's own, which is retired.
+// False, with the stream as it was, when none could be had.
+bool SwitchToFreshReader(DecodeStream *stream, QWORD start) {
+    if (!stream->fileName) return false;
+    ReaderHold fresh;
+    HRESULT status;
+    OpenReader(stream->fileName, &fresh, &status);
+    AudioOutput audio = AudioOutput();
+    if (fresh.reader) TuneToAudio(fresh.reader, &audio);
+    if (!fresh.reader || !SameFormat(audio, stream->audio) || FAILED(fresh.reader->SetRange(start, 0))) {
+        CloseReader(&fresh);
+        return false;
+    }
+    RetireReader(&stream->reader, stream->lastPiece);
+    stream->reader = fresh;
+    stream->audio = audio;
+    return true;
+}
+
+// Every SetRange the stream makes: Wine's reader must keep nothing when it
+// is sought. It is read on first, within what a player's seek can bear;
+// past that a fresh reader takes over, or where none can be had, the old
+// one is read on however long it takes.
+HRESULT SetRangeSettled(DecodeStream *stream, QWORD start) {
+    HRESULT status = S_OK;
+    if (SettleReader(stream->reader.reader, &stream->lastPiece, kSeekSettleMs) ||
+        !SwitchToFreshReader(stream, start)) {
+        SettleReader(stream->reader.reader, &stream->lastPiece, INFINITE);
+        status = stream->reader.reader->SetRange(start, 0);
+    }
+    stream->lastPiece = 0;
+    return status;
+}
+
 // Sends the reader back to an earlier start; true when it went.
 bool SeekEarlier(DecodeStream *stream, uint64_t start) {
     stream->seek.asked = start;
     ++stream->seek.earlierSeeks;
-    stream->lastStatus = stream->reader.reader->SetRange(start, 0);
+    stream->lastStatus = SetRangeSettled(stream, start);
     return SUCCEEDED(stream->lastStatus);
 }
 
@@ -89,7 +139,7 @@ bool Land(DecodeStream *stream, BYTE **bytes, DWORD *length) {
             // Back to the runtime's own landing, as if no extra seek was made;
             // a reader that refuses that too leaves this sample to be heard.
             stream->landing = false;
-            stream->lastStatus = stream->reader.reader->SetRange(stream->seek.target, 0);
+            stream->lastStatus = SetRangeSettled(stream, stream->seek.target);
             bool deliverThisSample = FAILED(stream->lastStatus);
             return deliverThisSample;
         }
@@ -111,10 +161,12 @@ bool FetchSample(DecodeStream *stream, BYTE **bytes, DWORD *length) {
             &stream->outputNumber, nullptr);
         if (FAILED(stream->lastStatus) || !stream->sample) {
             stream->sample = nullptr;
+            stream->lastPiece = 0;
             if (stream->landing && LandAtTheEnd(stream)) continue;
             return false;
         }
         stream->lastStatus = stream->sample->GetBufferAndLength(bytes, length);
+        stream->lastPiece = SUCCEEDED(stream->lastStatus) ? *length : 0;
         bool audio = !MayMeetOtherOutputs(stream->audio) || stream->outputNumber == stream->audio.number;
         if (SUCCEEDED(stream->lastStatus) && *bytes && *length > 0 && audio &&
             (!stream->landing || Land(stream, bytes, length)))
@@ -164,7 +216,7 @@ int32_t VIVU_CDECL Seek(DecodeStream *stream, int32_t positionMs) {
     // A position before the start (a player's "back 5 s" pressed at 2 s) is the start.
     if (positionMs < 0) positionMs = 0;
     QWORD start = static_cast<QWORD>(static_cast<int64_t>(positionMs) * 10000);
-    stream->lastStatus = stream->reader.reader->SetRange(start, 0);
+    stream->lastStatus = SetRangeSettled(stream, start);
     if (FAILED(stream->lastStatus)) return 0;
     if (stream->sample) ReleaseSample(stream);
     stream->remainderLength = 0;
@@ -176,7 +228,8 @@ int32_t VIVU_CDECL Seek(DecodeStream *stream, int32_t positionMs) {
 void VIVU_CDECL Close(DecodeStream *stream) {
     if (!stream) return;
     ReleaseSample(stream);
-    CloseReader(&stream->reader);
+    RetireReader(&stream->reader, stream->lastPiece);
+    free(stream->fileName);
     _aligned_free(stream);
 }
 
@@ -184,18 +237,13 @@ void VIVU_CDECL DoNothing(void) {}
 
 const StreamOps kStreamOps = {Read, Seek, DoNothing, DoNothing, Close};
 
-// Finds the audio among the reader's outputs, in a format the player can
-// take, and keeps the runtime to it; where the runtime will not switch the
-// others off, their samples are dropped as they come. A file the runtime
-// refused, or with nothing the player can hear, gives its reader and file
-// back at once (a player may hold the stream long after), and every read
-// then returns 0.
+// A file the runtime refused, or with nothing the player can hear, gives
+// its reader and file back at once (a player may hold the stream long
+// after), and every read then returns 0.
 void ChooseAudio(DecodeStream *stream) {
     IWMSyncReader *reader = stream->reader.reader;
-    if (reader) ChooseAudioOutput(reader, &stream->audio);
+    if (reader) TuneToAudio(reader, &stream->audio);
     if (!reader || !DeliversPcm(stream->audio)) CloseReader(&stream->reader);
-    if (MayMeetOtherOutputs(stream->audio) && stream->reader.reader)
-        SelectOnlyAudio(stream->reader.reader, stream->audio);
     PcmLayout layout = LayoutOf(stream->audio);
     stream->firstChunkBytes = WholeFramesWithin(kFirstChunkBytes, layout.blockAlign);
     stream->mostChunkBytes = WholeFramesWithin(kStagingBytes, layout.blockAlign);
@@ -216,6 +264,8 @@ DecodeStream *VIVU_CDECL OpenStream(InputModule *, const char *fileName, int32_t
     stream->audio = AudioOutput();
     stream->landing = false;
     stream->seek = SeekLanding();
+    stream->lastPiece = 0;
+    stream->fileName = fileName ? _strdup(fileName) : nullptr;
     OpenReader(fileName, &stream->reader, &stream->lastStatus);
     ChooseAudio(stream);
     return stream;

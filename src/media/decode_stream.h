@@ -7,6 +7,8 @@
 //
 // Only the file's audio output reaches the player, only as PCM, and after a
 // seek the first byte handed out is the frame at the position asked for.
+// A reader that may still keep part of a decoded buffer is settled before
+// it is sought, and retired rather than closed (retired_readers.h).
 #pragma once
 
 #include <stdint.h>
@@ -30,6 +32,8 @@ struct DecodeStream {
     DWORD sampleFlags;
     DWORD outputNumber;
     HRESULT lastStatus;       // status of the latest reader call
+    uint32_t lastPiece;       // bytes of the latest sample taken; 0 after an open, a seek or a failed read
+    char *fileName;           // the name opened, for a fresh reader should a seek need one; may be null
     uint32_t remainderLength; // bytes at staging + firstChunkBytes still to hand out; 0: none
     alignas(64) uint8_t staging[kStagingBytes];  // cache-line aligned: copies run at memcpy speed
     uint32_t heldOffset;      // the next byte of the held sample's tail

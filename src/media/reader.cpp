@@ -134,6 +134,10 @@ void CloseReader(ReaderHold *hold) {
     if (hold->reader) ReleaseReader(hold);
     // After the reader: a runtime reads the file until its Close returns.
     CloseFileSource(&hold->source);
+    UndoReaderCom(hold);
+}
+
+void UndoReaderCom(ReaderHold *hold) {
     // Closed on another thread, the opening thread keeps its count: it is
     // not ours to undo from here, and this thread's count is the player's.
     if (hold->comInitialized && SameThread(hold->comThread, ThisThread())) CoUninitialize();

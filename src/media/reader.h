@@ -53,3 +53,8 @@ void OpenReader(const char *fileName, ReaderHold *hold, HRESULT *lastStatus);
 // stream from another thread than the one that opened it, and that thread's
 // apartment is the player's own. Closing twice does nothing more.
 void CloseReader(ReaderHold *hold);
+
+// The COM part of CloseReader alone, for a reader that is closed later on
+// another thread: undone here where this thread initialised it, and
+// forgotten either way, so that the later close leaves COM alone.
+void UndoReaderCom(ReaderHold *hold);

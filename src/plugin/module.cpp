@@ -3,6 +3,7 @@
 #include <stdlib.h>
 
 #include "media/decode_stream.h"
+#include "media/retired_readers.h"
 #include "plugin/file_name.h"
 
 namespace {
@@ -21,8 +22,14 @@ void VIVU_CDECL DoNothing(void) {}
 
 int32_t VIVU_CDECL CanHandle(InputModule *, const char *fileName) { return IsPlayableName(fileName) ? 1 : 0; }
 
-// Streams are independent objects and stay usable after this.
-void VIVU_CDECL Release(InputModule *module) { free(module); }
+// Streams are independent objects and stay usable after this. The readers
+// closed streams left to be closed later are closed before it returns: the
+// player may unload the library next. Here, never while it unloads, under
+// the loader's lock, where the worker that closes them could not end.
+void VIVU_CDECL Release(InputModule *module) {
+    FinishRetiredReaders();
+    free(module);
+}
 
 const ModuleOps kModuleOps = {
     GetDescription, OpenStream, GetFileInfo, DoNothing, CanHandle,

@@ -390,6 +390,67 @@ TEST_F(CloseTest, ThousandsOfStreamsAndQueriesLeaveNoMemoryBehind) {
     EXPECT_LT(grown, 50.0 * kCycles) << "live heap bytes grew by " << grown;
 }
 
+// ---------------------------------------------------------------- Wine's pieces
+
+// Wine's reader hands out at most 16,384 bytes at a time and keeps the rest
+// of the sample: a SetRange or Close that meets the rest skips audio or
+// aborts the player (the stand-in counts it). A sample of 40,000 bytes comes
+// as 16,384, 16,384 and 7,232.
+using WinePiecesTest = StandinFixture;
+
+std::vector<ExpectedSample> SamplesFrom(uint32_t first, uint32_t count, uint32_t size) {
+    std::vector<ExpectedSample> samples;
+    for (uint32_t index = first; index < count; ++index) samples.push_back({index, size});
+    return samples;
+}
+
+TEST_F(WinePiecesTest, ASeekMidSampleLandsExactlyWithNothingKept) {
+    DefineFile(kSong, std::vector<uint32_t>(20, 40000));
+    Standin_SetFailures(kWinePieces);
+    DecodeStream *stream = Open(kSong);
+    const uint8_t *data;
+    ASSERT_EQ(Read(stream, &data), 16384u);
+    ASSERT_EQ(Seek(stream, 120), 120);
+    EXPECT_TRUE(ReadAll(stream, SamplesFrom(12, 20, 40000), nullptr));
+    EXPECT_EQ(Record().keptRestsMet, 0);
+    EXPECT_EQ(Record().readersCreated, 1);
+}
+
+// Samples of exactly 32,768 bytes come as two pieces of 16,384: no piece
+// shows where a sample ends, and at 20 ms a piece the reader cannot be read
+// on to the end within a seek. A fresh reader goes on from the position;
+// the old one is read on and closed meanwhile, before the module's Release
+// returns.
+TEST_F(WinePiecesTest, ASeekThatCannotSettleInTimeGoesOnFromAFreshReader) {
+    DefineFile(kSong, std::vector<uint32_t>(40, 32768));
+    Standin_SetFailures(kWinePieces | kSlowSamples);
+    DecodeStream *stream = Open(kSong);
+    const uint8_t *data;
+    ASSERT_EQ(Read(stream, &data), 16384u);
+    ASSERT_EQ(Seek(stream, 300), 300);
+    ReleaseModule();
+    EXPECT_EQ(LiveReaders(), 1);
+    EXPECT_EQ(Record().readersCreated, 2);
+    Standin_SetFailures(kWinePieces);
+    EXPECT_TRUE(ReadAll(stream, SamplesFrom(30, 40, 32768), nullptr));
+    EXPECT_EQ(Record().keptRestsMet, 0);
+}
+
+// A player stops mid-sample: the reader is read on before its Close, by
+// then on another thread, done before the module's Release returns.
+TEST_F(WinePiecesTest, AStreamClosedMidSampleIsClosedWithNothingKept) {
+    DefineFile(kSong, {40000, 40000, 500});
+    Standin_SetFailures(kWinePieces | kSlowSamples);
+    DecodeStream *stream = Open(kSong);
+    const uint8_t *data;
+    ASSERT_EQ(Read(stream, &data), 16384u);
+    Close(stream);
+    ReleaseModule();
+    EXPECT_EQ(LiveReaders(), 0);
+    EXPECT_EQ(Record().closes, 1);
+    EXPECT_EQ(Record().keptRestsMet, 0);
+}
+
 // ---------------------------------------------------------------- COM on the player's threads
 
 // This thread's COM, asked without changing it: "none", "single" (an

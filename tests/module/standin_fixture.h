@@ -58,6 +58,11 @@ class StandinFixture : public ::testing::Test {
     static uint32_t Read(DecodeStream *stream, const uint8_t **data) { return stream->ops->Read(stream, data); }
     static int32_t Seek(DecodeStream *stream, int32_t positionMs) { return stream->ops->Seek(stream, positionMs); }
     static StandinRecord Record() { return Standin_Record(); }
+    // Releases the module before the test ends (its streams stay usable).
+    void ReleaseModule() {
+        module_->ops->Release(module_);
+        module_ = nullptr;
+    }
     // Readers and samples the plug-in holds that this test gave it (a leak
     // of an earlier test is counted there, not here).
     int LiveReaders() const { return Record().readersAlive - readersAtStart_; }

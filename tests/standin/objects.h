@@ -10,9 +10,9 @@
 #include "counted.h"
 #include "script.h"
 
-// A decoded sample of `size` bytes following Standin_SampleByte(index, ...),
+// A decoded sample of `size` bytes following Standin_SampleByte(index, from + ...),
 // with a reference count of 1; counted in buffersAlive until released.
-INSSBuffer *NewSampleBuffer(uint32_t index, uint32_t size);
+INSSBuffer *NewSampleBuffer(uint32_t index, uint32_t from, uint32_t size);
 
 // Output properties describing `format`, with a reference count of 1;
 // counted in propsAlive until released.

@@ -7,9 +7,9 @@ namespace {
 
 class SampleBuffer final : public Counted<INSSBuffer> {
   public:
-    SampleBuffer(uint32_t index, uint32_t size) : index_(index), size_(size), bytes_(size + 1) {
+    SampleBuffer(uint32_t index, uint32_t from, uint32_t size) : index_(index), size_(size), bytes_(size + 1) {
         // One spare byte keeps the data pointer non-null for an empty sample.
-        for (uint32_t at = 0; at < size; ++at) bytes_[at] = Standin_SampleByte(index, at);
+        for (uint32_t at = 0; at < size; ++at) bytes_[at] = Standin_SampleByte(index, from + at);
         ++Record().buffersAlive;
     }
     ~SampleBuffer() { --Record().buffersAlive; }
@@ -39,4 +39,6 @@ class SampleBuffer final : public Counted<INSSBuffer> {
 
 }  // namespace
 
-INSSBuffer *NewSampleBuffer(uint32_t index, uint32_t size) { return new SampleBuffer(index, size); }
+INSSBuffer *NewSampleBuffer(uint32_t index, uint32_t from, uint32_t size) {
+    return new SampleBuffer(index, from, size);
+}

@@ -126,6 +126,13 @@ enum StandinFailure {
     // Not a failure: a reader opened with OpenStream keeps a reference to
     // the stream after its Close, as a runtime may; see Standin_ReadKeptStream.
     kKeepStream = 1 << 10,
+    // Not a failure: Wine 10's reader. A sample comes in pieces of at most
+    // 16,384 bytes, the rest kept with its offset until the next
+    // GetNextSample. A SetRange or Close that meets a kept rest is Wine's
+    // fault, counted in keptRestsMet; after such a SetRange the first
+    // sample starts at the stale offset, as Wine's does.
+    kWinePieces = 1 << 11,
+    kSlowSamples = 1 << 12,  // not a failure: each GetNextSample takes 20 ms
 };
 STANDIN_API void Standin_SetFailures(uint32_t failures);
 // Makes GetBufferAndLength fail for the sample with this index only (-1: none).
@@ -177,6 +184,7 @@ struct StandinRecord {
     int setOutputPropsCalls;
     uint32_t lastSetRate;         // the format of the latest SetOutputProps
     uint16_t lastSetFormatTag, lastSetChannels, lastSetBits;
+    int keptRestsMet;             // kWinePieces: SetRange and Close calls that met a kept rest
 };
 STANDIN_API void Standin_GetRecord(StandinRecord *record);
 inline StandinRecord Standin_Record(void) {

@@ -82,6 +82,8 @@ class SyncReader final : public SyncReaderStubs, public IWMHeaderInfo, public IW
     HRESULT STDMETHODCALLTYPE Close() override {
         ++Record().closes;
         if (!open_) return kInvalidRequest;
+        Record().keptRestsMet += restFrom_ != 0;
+        restFrom_ = staleFrom_ = 0;
         open_ = false;
         file_ = ScriptedFile();
         if (stream_ && keepStream_) KeepStream(stream_);
@@ -97,6 +99,9 @@ class SyncReader final : public SyncReaderStubs, public IWMHeaderInfo, public IW
         record.lastRangeDuration = static_cast<uint64_t>(duration);
         if (Failing(kFailSetRange)) return E_FAIL;
         if (!open_) return kInvalidRequest;
+        Record().keptRestsMet += restFrom_ != 0;
+        staleFrom_ = restFrom_;
+        restFrom_ = 0;
         // The first sample starting at or after the landing time.
         SeekLanding landing = Landing();
         int64_t at = static_cast<int64_t>(start) + landing.shift;
@@ -121,10 +126,19 @@ class SyncReader final : public SyncReaderStubs, public IWMHeaderInfo, public IW
         if (Failing(kFailGetNextSample)) return E_FAIL;
         if (!open_) return kInvalidRequest;
         if (!sample) return E_POINTER;
-        while (nextSample_ < file_.sampleSizes.size() && !Selected(file_.sampleOutputs[nextSample_])) ++nextSample_;
-        if (nextSample_ >= file_.sampleSizes.size()) return kNoMoreSamples;
-        uint32_t index = static_cast<uint32_t>(nextSample_++);
-        *sample = NewSampleBuffer(index, file_.sampleSizes[index]);
+        if (Failing(kSlowSamples)) Sleep(20);
+        uint32_t index = static_cast<uint32_t>(restSample_), from = restFrom_;
+        if (!restFrom_) {
+            while (nextSample_ < file_.sampleSizes.size() && !Selected(file_.sampleOutputs[nextSample_])) ++nextSample_;
+            if (nextSample_ >= file_.sampleSizes.size()) return kNoMoreSamples;
+            index = static_cast<uint32_t>(nextSample_++);
+            from = std::min(staleFrom_, file_.sampleSizes[index]);
+            staleFrom_ = 0;
+        }
+        uint32_t size = file_.sampleSizes[index] - from;
+        restFrom_ = Failing(kWinePieces) && size > kWinePiece ? from + kWinePiece : 0;
+        restSample_ = index;
+        *sample = NewSampleBuffer(index, from, restFrom_ ? kWinePiece : size);
         bool wholeMs = Stamps() == kStampsWholeMs;
         if (time) *time = wholeMs ? WholeMs(BytesBefore(index), index) : static_cast<QWORD>(index) * kSampleSpacing;
         if (duration) *duration = wholeMs ? WholeMs(file_.sampleSizes[index], index) : QWORD{kSampleSpacing};
@@ -354,6 +368,7 @@ class SyncReader final : public SyncReaderStubs, public IWMHeaderInfo, public IW
         file_ = *file;  // a copy: Standin_Reset may forget the script meanwhile
         open_ = true;
         nextSample_ = 0;
+        restFrom_ = staleFrom_ = 0;
         selected_.assign(file_.outputs.size(), true);
     }
 
@@ -376,6 +391,10 @@ class SyncReader final : public SyncReaderStubs, public IWMHeaderInfo, public IW
     bool open_ = false;
     ScriptedFile file_;
     size_t nextSample_ = 0;
+    static const uint32_t kWinePiece = 16384;
+    size_t restSample_ = 0;    // kWinePieces: the sample whose rest is kept,
+    uint32_t restFrom_ = 0;    // from this byte on (0: none kept)
+    uint32_t staleFrom_ = 0;   // where the next sample starts after a SetRange met a kept rest
     std::vector<bool> selected_;  // by output
     IStream *stream_ = nullptr;   // the stream OpenStream opened on
     bool keepStream_ = false;
