@@ -126,6 +126,9 @@ enum StandinFailure {
     // Not a failure: a reader opened with OpenStream keeps a reference to
     // the stream after its Close, as a runtime may; see Standin_ReadKeptStream.
     kKeepStream = 1 << 10,
+    // Not a failure: OpenStream does not return while this is on, as Wine's
+    // may never; switched off, it goes on, reading the stream it was given.
+    kHangOpen = 1 << 11,
 };
 STANDIN_API void Standin_SetFailures(uint32_t failures);
 // Makes GetBufferAndLength fail for the sample with this index only (-1: none).
