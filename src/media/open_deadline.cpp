@@ -20,12 +20,23 @@ struct OpenJob {
     HANDLE returned;  // set once the worker has published its answer
     volatile LONG state;
     HRESULT status;
-    HMODULE pin;  // keeps this code loaded while the worker runs
     WCHAR name[kFileNameUnits];
 };
 
+// A worker thread runs one open at a time and then waits a while for the
+// next: a thread made for each open would cost a good file's open more
+// than the bench allows. While it lives it keeps this code loaded.
+struct Worker {
+    HANDLE wake;  // set when `job` holds its next open
+    OpenJob *volatile job;
+    HMODULE pin;
+};
+
+const DWORD kWorkerIdleMs = 30000;
+
 volatile LONG gAnyReturned;  // some open in this process came back
 volatile LONG gGivenUpNow;   // opens given up that have not come back
+Worker *volatile gIdle;      // the worker waiting for an open, or null
 
 // The files given up on, newest last; a spin lock guards them (held for a
 // copy only, and free of any API a Windows of old lacks).
@@ -60,33 +71,81 @@ void FreeJob(OpenJob *job) {
     free(job);
 }
 
-DWORD WINAPI RunOpen(void *argument) {
-    OpenJob *job = static_cast<OpenJob *>(argument);
-    HMODULE pin = job->pin;
-    HRESULT com = CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+// Runs the open. False when it came back only after the caller gave up on
+// it: what it opened is let go here, and this worker is done.
+bool RunJob(OpenJob *job) {
     HRESULT status = job->stream ? job->reader->OpenStream(job->stream) : job->reader->Open(job->name);
     InterlockedExchange(&gAnyReturned, 1);
     if (InterlockedCompareExchange(&job->state, kReturned, kRunning) == kRunning) {
         job->status = status;
         SetEvent(job->returned);  // the job is the caller's from here on
-    } else {
-        // Back after all, long after the caller gave up: let go of it here.
-        job->reader->Close();
-        job->reader->Release();
-        FreeJob(job);
-        InterlockedDecrement(&gGivenUpNow);
+        return true;
     }
+    job->reader->Close();
+    job->reader->Release();
+    FreeJob(job);
+    InterlockedDecrement(&gGivenUpNow);
+    return false;
+}
+
+// Waits to be handed the next open; false when none came in time, or
+// another worker already waits.
+bool AwaitNextJob(Worker *self) {
+    self->job = nullptr;
+    if (InterlockedCompareExchangePointer(reinterpret_cast<void *volatile *>(&gIdle), self, nullptr)) return false;
+    if (WaitForSingleObject(self->wake, kWorkerIdleMs) == WAIT_OBJECT_0) return true;
+    if (InterlockedCompareExchangePointer(reinterpret_cast<void *volatile *>(&gIdle), nullptr, self) == self)
+        return false;
+    WaitForSingleObject(self->wake, INFINITE);  // a caller took this worker just now: its open is on the way
+    return true;
+}
+
+DWORD WINAPI RunWorker(void *argument) {
+    Worker *self = static_cast<Worker *>(argument);
+    HMODULE pin = self->pin;
+    HRESULT com = CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+    while (RunJob(self->job) && AwaitNextJob(self)) {
+    }
+    CloseHandle(self->wake);
+    free(self);
     if (SUCCEEDED(com)) CoUninitialize();
     FreeLibraryAndExitThread(pin, 0);
+}
+
+// Hands the job to the waiting worker, or to a new one; false when no
+// worker can be had.
+bool StartJob(OpenJob *job) {
+    Worker *idle =
+        static_cast<Worker *>(InterlockedExchangePointer(reinterpret_cast<void *volatile *>(&gIdle), nullptr));
+    if (idle) {
+        idle->job = job;
+        SetEvent(idle->wake);
+        return true;
+    }
+    Worker *worker = static_cast<Worker *>(calloc(1, sizeof(Worker)));
+    if (!worker) return false;
+    worker->job = job;
+    worker->wake = CreateEventW(nullptr, FALSE, FALSE, nullptr);
+    HANDLE thread = nullptr;
+    if (worker->wake && GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS,
+                                           reinterpret_cast<LPCWSTR>(&RunWorker), &worker->pin)) {
+        thread = CreateThread(nullptr, 0, RunWorker, worker, 0, nullptr);
+        if (!thread) FreeLibrary(worker->pin);
+    }
+    if (!thread) {
+        if (worker->wake) CloseHandle(worker->wake);
+        free(worker);
+        return false;
+    }
+    CloseHandle(thread);
+    return true;
 }
 
 OpenJob *NewJob(IWMSyncReader *reader, IStream *stream, const WCHAR *name) {
     OpenJob *job = static_cast<OpenJob *>(calloc(1, sizeof(OpenJob)));
     if (!job) return nullptr;
     job->returned = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-    if (!job->returned ||
-        !GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS, reinterpret_cast<LPCWSTR>(&RunOpen), &job->pin)) {
-        if (job->returned) CloseHandle(job->returned);
+    if (!job->returned) {
         free(job);
         return nullptr;
     }
@@ -110,16 +169,11 @@ OpenOutcome OpenBeforeDeadline(IWMSyncReader *reader, IStream *stream, const WCH
     if ((file && WasGivenUp(*file)) || InterlockedCompareExchange(&gGivenUpNow, 0, 0) >= kMostOpensGivenUp)
         return kOpenNotAsked;
     OpenJob *job = NewJob(reader, stream, name);
-    HANDLE worker = job ? CreateThread(nullptr, 0, RunOpen, job, 0, nullptr) : nullptr;
-    if (!worker) {
-        if (job) {
-            FreeLibrary(job->pin);
-            FreeJob(job);
-        }
+    if (!job || !StartJob(job)) {
+        if (job) FreeJob(job);
         *status = E_OUTOFMEMORY;
         return kOpenNotAsked;
     }
-    CloseHandle(worker);
 
     DWORD deadline = InterlockedCompareExchange(&gAnyReturned, 0, 0) ? kOpenDeadlineMs : kFirstOpenDeadlineMs;
     if (WaitForSingleObject(job->returned, deadline) != WAIT_OBJECT_0 &&

@@ -19,7 +19,9 @@
 // again. The same file, unchanged, is not asked again in this process, and
 // after kMostOpensGivenUp the runtime is asked nothing more: every file then
 // answers as one the runtime refused, until the player is started anew.
-// Nothing here ever waits for a worker but the open that started it.
+// A worker waits 30 s for the next open before it ends, and keeps the DLL
+// loaded meanwhile. Nothing here ever waits for a worker but the open that
+// handed it work.
 #pragma once
 
 #include <windows.h>
