@@ -42,7 +42,7 @@ Worker *volatile gIdle;      // the worker waiting for an open, or null
 // copy only, and free of any API a Windows of old lacks).
 enum { kFilesRemembered = 16 };
 FileIdentity gGivenUpFiles[kFilesRemembered];
-int gGivenUpCount;
+volatile LONG gGivenUpCount;
 volatile LONG gFilesLock;
 
 void LockFiles() {
@@ -50,18 +50,24 @@ void LockFiles() {
 }
 void UnlockFiles() { InterlockedExchange(&gFilesLock, 0); }
 
-bool WasGivenUp(const FileIdentity &file) {
+// Asks the file system only once some file was given up: a good file's
+// open pays nothing for this.
+bool WasGivenUp(const FileSource *source) {
+    FileIdentity file;
+    if (!source || !InterlockedCompareExchange(&gGivenUpCount, 0, 0) || !IdentifyFileSource(*source, &file)) return false;
     LockFiles();
     bool found = false;
-    for (int i = 0; i < gGivenUpCount && i < kFilesRemembered && !found; ++i) found = SameFile(gGivenUpFiles[i], file);
+    for (LONG i = 0; i < gGivenUpCount && i < kFilesRemembered && !found; ++i) found = SameFile(gGivenUpFiles[i], file);
     UnlockFiles();
     return found;
 }
 
-void RememberGivenUp(const FileIdentity &file) {
+void RememberGivenUp(const FileSource *source) {
+    FileIdentity file;
+    if (!source || !IdentifyFileSource(*source, &file)) return;
     LockFiles();
     gGivenUpFiles[gGivenUpCount % kFilesRemembered] = file;
-    ++gGivenUpCount;
+    InterlockedIncrement(&gGivenUpCount);
     UnlockFiles();
 }
 
@@ -159,14 +165,14 @@ OpenJob *NewJob(IWMSyncReader *reader, IStream *stream, const WCHAR *name) {
 
 }  // namespace
 
-OpenOutcome OpenBeforeDeadline(IWMSyncReader *reader, IStream *stream, const WCHAR *name, const FileIdentity *file,
-                               HRESULT *status) {
+OpenOutcome OpenBeforeDeadline(IWMSyncReader *reader, const FileSource *file, const WCHAR *name, HRESULT *status) {
+    IStream *stream = file ? StreamOf(*file) : nullptr;
     if (!RuntimeIsWine()) {
         *status = stream ? reader->OpenStream(stream) : reader->Open(name);
         return kOpenReturned;
     }
     *status = kGivenUp;
-    if ((file && WasGivenUp(*file)) || InterlockedCompareExchange(&gGivenUpNow, 0, 0) >= kMostOpensGivenUp)
+    if (WasGivenUp(file) || InterlockedCompareExchange(&gGivenUpNow, 0, 0) >= kMostOpensGivenUp)
         return kOpenNotAsked;
     OpenJob *job = NewJob(reader, stream, name);
     if (!job || !StartJob(job)) {
@@ -179,7 +185,7 @@ OpenOutcome OpenBeforeDeadline(IWMSyncReader *reader, IStream *stream, const WCH
     if (WaitForSingleObject(job->returned, deadline) != WAIT_OBJECT_0 &&
         InterlockedCompareExchange(&job->state, kAbandoned, kRunning) == kRunning) {
         InterlockedIncrement(&gGivenUpNow);
-        if (file) RememberGivenUp(*file);
+        RememberGivenUp(file);
         return kOpenGivenUp;
     }
     // Back in time, or at the very deadline: then its answer is on its way.

@@ -44,9 +44,7 @@ enum OpenOutcome {
     kOpenNotAsked,  // given up on before, or too many given up: the reader was not used
 };
 
-// Opens `reader` on `stream`, or by `name` where stream is null. `file`,
-// where known, is what the open reads. After kOpenGivenUp the caller must
-// forget the reader (never use or release it) and close the stream's file
-// so that nothing keeps it open.
-OpenOutcome OpenBeforeDeadline(IWMSyncReader *reader, IStream *stream, const WCHAR *name, const FileIdentity *file,
-                               HRESULT *status);
+// Opens `reader` on the stream over `file`, or by `name` where file is
+// null. After kOpenGivenUp the caller must forget the reader (never use or
+// release it) and close the file so that nothing keeps it open.
+OpenOutcome OpenBeforeDeadline(IWMSyncReader *reader, const FileSource *file, const WCHAR *name, HRESULT *status);
