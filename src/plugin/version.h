@@ -5,7 +5,7 @@
 #pragma once
 
 #define VIVU_VERSION_MAJOR 0
-#define VIVU_VERSION_MINOR 8
+#define VIVU_VERSION_MINOR 9
 #define VIVU_VERSION_PATCH 0
 
 #define VIVU_TEXT_OF(number) #number
