@@ -39,6 +39,14 @@ class FileStream final : public IStream {
         return known;
     }
 
+    // False once the file is closed.
+    bool Identify(BY_HANDLE_FILE_INFORMATION *facts) {
+        EnterCriticalSection(&lock_);
+        bool known = file_ != INVALID_HANDLE_VALUE && GetFileInformationByHandle(file_, facts);
+        LeaveCriticalSection(&lock_);
+        return known;
+    }
+
     void CloseFile() {
         EnterCriticalSection(&lock_);
         if (file_ != INVALID_HANDLE_VALUE) CloseHandle(file_);
@@ -201,6 +209,26 @@ DWORD ReadFileSourceAt(const FileSource &source, uint64_t offset, void *buffer, 
 }
 
 bool FileSourceSize(const FileSource &source, uint64_t *size) { return source.file && source.file->Size(size); }
+
+size_t ReadFileSourceFor(void *context, uint64_t offset, void *buffer, size_t size) {
+    return ReadFileSourceAt(*static_cast<const FileSource *>(context), offset, buffer, static_cast<DWORD>(size));
+}
+
+bool SameFile(const FileIdentity &a, const FileIdentity &b) {
+    return a.volume == b.volume && a.indexHigh == b.indexHigh && a.indexLow == b.indexLow && a.size == b.size &&
+           CompareFileTime(&a.written, &b.written) == 0;
+}
+
+bool IdentifyFileSource(const FileSource &source, FileIdentity *identity) {
+    BY_HANDLE_FILE_INFORMATION facts;
+    if (!source.file || !source.file->Identify(&facts)) return false;
+    identity->volume = facts.dwVolumeSerialNumber;
+    identity->indexHigh = facts.nFileIndexHigh;
+    identity->indexLow = facts.nFileIndexLow;
+    identity->size = uint64_t{facts.nFileSizeHigh} << 32 | facts.nFileSizeLow;
+    identity->written = facts.ftLastWriteTime;
+    return true;
+}
 
 void CloseFileSource(FileSource *source) {
     if (!source->file) return;

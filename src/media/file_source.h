@@ -53,6 +53,21 @@ DWORD ReadFileSourceAt(const FileSource &source, uint64_t offset, void *buffer, 
 // The file's size in bytes; false when there is no file.
 bool FileSourceSize(const FileSource &source, uint64_t *size);
 
+// Reads as ReadFileSourceAt does, in the shape the header readers take
+// (AsfReadFn); context is the FileSource.
+size_t ReadFileSourceFor(void *context, uint64_t offset, void *buffer, size_t size);
+
+// Which file this is, and as it stands now: the same file by another name
+// is the same, a file rewritten since is not.
+struct FileIdentity {
+    DWORD volume, indexHigh, indexLow;
+    uint64_t size;
+    FILETIME written;
+};
+bool SameFile(const FileIdentity &a, const FileIdentity &b);
+// False when there is no file or the file system cannot tell.
+bool IdentifyFileSource(const FileSource &source, FileIdentity *identity);
+
 // Closes the file and gives back the plug-in's reference to the stream; the
 // source is left with no file. A source with no file is left alone.
 void CloseFileSource(FileSource *source);

@@ -3,6 +3,9 @@
 #include <string.h>
 
 #include "media/asf_probe.h"
+#include "media/asf_refusal.h"
+#include "media/open_deadline.h"
+#include "media/wine_runtime.h"
 
 namespace {
 
@@ -45,15 +48,17 @@ CreateSyncReaderFn RuntimeFactory() {
     return reinterpret_cast<CreateSyncReaderFn>(published);
 }
 
-// False only when the file starts as ASF and cannot be a whole ASF file.
-// Anything else may be content the runtime plays (an MP3 named .wma, say)
-// or refuses at once.
-bool MayBeWholeFile(const FileSource &source) {
+// False when the file starts as ASF and cannot be a whole ASF file, or,
+// under Wine, has a header its runtime refuses (asf_refusal.h). Anything
+// else may be content the runtime plays (an MP3 named .wma, say) or
+// refuses at once.
+bool RuntimeMayOpen(const FileSource &source) {
     uint8_t first[kAsfProbeBytes];
     DWORD count = ReadFileSourceAt(source, 0, first, sizeof(first));
     uint64_t size;
     if (!StartsAsAsf(first, count)) return true;
-    return FileSourceSize(source, &size) && CanStartAsfFile(first, count, size);
+    if (!FileSourceSize(source, &size) || !CanStartAsfFile(first, count, size)) return false;
+    return !RuntimeIsWine() || !AsfHeaderRefused(ReadFileSourceFor, const_cast<FileSource *>(&source), size);
 }
 
 // This thread, told apart from every other: a thread that starts after
@@ -102,7 +107,7 @@ void OpenReader(const char *fileName, ReaderHold *hold, HRESULT *lastStatus) {
         return;
     }
     bool ownFile = opening == kFileOpened;
-    if (ownFile && !MayBeWholeFile(hold->source)) {
+    if (ownFile && !RuntimeMayOpen(hold->source)) {
         *lastStatus = HRESULT_FROM_WIN32(ERROR_BAD_FORMAT);
         return;
     }
@@ -126,7 +131,16 @@ void OpenReader(const char *fileName, ReaderHold *hold, HRESULT *lastStatus) {
     // A file that did not open shows itself later as a stream without samples
     // or a file without attributes. The reader is given back at once: a
     // reader whose Open failed has nothing to offer.
-    *lastStatus = ownFile ? hold->reader->OpenStream(StreamOf(hold->source)) : hold->reader->Open(wideName);
+    OpenOutcome outcome = OpenBeforeDeadline(hold->reader, ownFile ? &hold->source : nullptr, wideName, lastStatus);
+    if (outcome == kOpenGivenUp) {
+        // The reader is the stuck open's now. Its stream is cut off from the
+        // file, which then stays locked by nobody; the owner reads the
+        // header from a handle of its own.
+        hold->reader = nullptr;
+        CloseFileSource(&hold->source);
+        if (ownFile) OpenFileSource(wideName, &hold->source);
+        return;
+    }
     if (FAILED(*lastStatus)) ReleaseReader(hold);
 }
 

@@ -639,6 +639,28 @@ TEST_F(RuntimeTest, AFileTheRuntimeRefusesIsFreeBeforeTheStreamCloses) {
     Standin_SetFailures(0);
 }
 
+// An open that never returns, as Wine's may not: given up after its
+// deadline, the file let go and answering as a refused file, not asked
+// again by the stream, and the next file plays.
+TEST_F(RuntimeTest, AnOpenThatNeverReturnsIsGivenUpAndTheNextFilePlays) {
+    std::string stuck = ScratchPath("stuck.wma"), next = ScratchPath("next.wma");
+    std::ofstream(stuck, std::ios::binary) << "ID3" << std::string(200, 's');
+    std::ofstream(next, std::ios::binary) << "ID3" << std::string(200, 'n');
+    DefineFile(stuck, {500});
+    DefineFile(next, {700});
+    EXPECT_TRUE(ReadAll(Open(next), {{0, 700}}, nullptr));
+    Standin_SetFailures(kHangOpen);
+    FileInfo info;
+    EXPECT_EQ(module_->ops->GetFileInfo(module_, stuck.c_str(), 0, &info), 1);
+    const uint8_t *data;
+    EXPECT_EQ(Read(Open(stuck), &data), 0u);
+    EXPECT_EQ(Record().streamOpens, 2) << "the stream asked again";
+    EXPECT_TRUE(NobodyHasOpen(stuck));
+    Standin_SetFailures(0);  // the stuck open goes on, reads a closed file, and its reader is let go
+    EXPECT_TRUE(ReadAll(Open(next), {{0, 700}}, nullptr));
+    for (int wait = 0; wait < 500 && LiveReaders() > 2; ++wait) Sleep(10);  // past the two streams on `next`
+}
+
 // A file that is there but refuses the plug-in (held by a program that
 // shares nothing) is never handed to the runtime by name, which may keep
 // it; a name with no file behind it (an address) is.

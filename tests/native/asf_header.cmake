@@ -21,3 +21,6 @@ if(FFMPEG)
 endif()
 
 vivu_native_fuzzer(fuzz_asf_header ${CMAKE_CURRENT_LIST_DIR}/fuzz_asf_header.cpp ${VIVU_ASF_SOURCES})
+
+vivu_native_test(native_asf_refusal ${CMAKE_CURRENT_LIST_DIR}/asf_refusal_test.cpp ${VIVU_SRC}/media/asf_refusal.cpp
+                 ${VIVU_SRC}/media/asf_probe.cpp)

@@ -20,6 +20,7 @@
 #include <string>
 
 #include "child_process.h"
+#include "plugin_library.h"
 #include "real_files.h"
 #include "test_paths.h"
 
@@ -198,10 +199,45 @@ TEST_F(DamagedFiles, ThingsThatAreNotWmaFiles) {
     Survive("");
 }
 
+// A good file, one whose header Wine's runtime refuses (a child object
+// past the header's end) and the good one again, three rounds through the
+// DLL in one process pinned to one CPU, where Wine's open once waited for
+// ever. Each step prints the length shown and the bytes played.
+TEST_F(DamagedFiles, ARefusedFileNeverStopsThePlaylist) {
+    std::string good = MediaPath("stereo44.wma"), refused = MediaPath("hostile-object-past-end.wma");
+    ChildRun run = RunChild(CommandLine(OwnProgramPath(), {"--pinned-rounds", good, refused}), 120000);
+    ASSERT_EQ(run.exitCode, 0) << "hung or crashed";
+    std::istringstream report(run.out);
+    for (int step = 0; step < 9; ++step) {
+        uint32_t durationMs = 0;
+        unsigned long long bytes = 0;
+        EXPECT_TRUE(report >> durationMs >> bytes) << step;
+        EXPECT_NEAR(durationMs, 5000, 100) << step;
+        if (step % 3 == 1)
+            EXPECT_EQ(bytes, 0u) << step;
+        else
+            EXPECT_NEAR(bytes, 5 * 44100 * 4, 5 * 44100 * 4 / 50) << step;
+    }
+}
+
 }  // namespace
 
 // The child's side: describe and play one file, print what came of it.
 int main(int argc, char **argv) {
+    if (argc == 4 && std::string(argv[1]).find("-rounds") != std::string::npos) {
+        DWORD_PTR mine, all;
+        if (std::string(argv[1]) == "--pinned-rounds" && GetProcessAffinityMask(GetCurrentProcess(), &mine, &all))
+            SetProcessAffinityMask(GetCurrentProcess(), mine & (~mine + 1));
+        InputModule *module = NewPluginModule(nullptr);
+        for (int step = 0; step < 9; ++step) {
+            const char *path = argv[step % 3 == 1 ? 3 : 2];
+            printf("%u %llu\n", Describe(module, path).durationMs,
+                   static_cast<unsigned long long>(DecodeFile(module, path).bytes));
+            fflush(stdout);
+        }
+        module->ops->Release(module);
+        return 0;
+    }
     if (argc == 3 && (std::string(argv[1]) == "--survive" || std::string(argv[1]) == "--describe")) {
         InputModule *module = Velmor_GetInputModule2(GetModuleHandleA(nullptr), nullptr);
         FileInfo info = Describe(module, argv[2]);

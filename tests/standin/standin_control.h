@@ -133,6 +133,9 @@ enum StandinFailure {
     // sample starts at the stale offset, as Wine's does.
     kWinePieces = 1 << 11,
     kSlowSamples = 1 << 12,  // not a failure: each GetNextSample takes 20 ms
+    // Not a failure: OpenStream does not return while this is on, as Wine's
+    // may never; switched off, it goes on, reading the stream it was given.
+    kHangOpen = 1 << 13,
 };
 STANDIN_API void Standin_SetFailures(uint32_t failures);
 // Makes GetBufferAndLength fail for the sample with this index only (-1: none).

@@ -61,6 +61,7 @@ class SyncReader final : public SyncReaderStubs, public IWMHeaderInfo, public IW
 
     HRESULT STDMETHODCALLTYPE OpenStream(IStream *stream) override {
         ++Record().streamOpens;
+        while (Failing(kHangOpen)) Sleep(10);
         if (!stream) return E_INVALIDARG;
         std::vector<uint8_t> bytes;
         HRESULT status = ReadWholeStream(stream, &bytes);
