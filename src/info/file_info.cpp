@@ -153,12 +153,10 @@ struct Query {
     ReaderHold hold;
     IWMHeaderInfo *header;  // null where the runtime gave none
     Gathered into;
+    AsfHeld held;           // what the data packets hold, once asked
+    HRESULT status;         // of the last call to the runtime, once asked
+    bool asked;
 };
-
-void OpenQuery(const char *fileName, HRESULT *lastStatus, Query *query) {
-    OpenReader(fileName, &query->hold, lastStatus);
-    query->header = query->hold.reader ? HeaderViewOf(query->hold.reader, lastStatus) : nullptr;
-}
 
 // The format a stream on the file will deliver, as the stream asks for it;
 // the default where the runtime gives none.
@@ -189,12 +187,19 @@ AsfHeld ReadAttributesAndData(Query *query, HRESULT *lastStatus) {
     return held;
 }
 
-// Nothing uses the reader after the query, and keeping it would keep the
-// user's file open.
-void CloseQuery(Query *query) {
+// All a query asks of the runtime (null: of a file it did not open), run
+// as soon as the reader is open: nothing uses the reader after it, and
+// keeping the reader would keep the user's file open.
+void AskRuntime(void *context, IWMSyncReader *reader) {
+    Query *query = static_cast<Query *>(context);
+    query->status = S_OK;
+    query->header = reader ? HeaderViewOf(reader, &query->status) : nullptr;
+    DescribeFormat(reader, query->into.info);
+    query->held = ReadAttributesAndData(query, &query->status);
     if (query->header) query->header->Release();
     query->header = nullptr;
-    CloseReader(&query->hold);
+    ReleaseReader(&query->hold);
+    query->asked = true;
 }
 
 void WriteTitle(const ModuleSettings &settings, const TagSet &tags, FileInfo *info) {
@@ -242,11 +247,14 @@ int32_t VIVU_CDECL GetFileInfo(InputModule *module, const char *fileName, int32_
 
     Query query = {};
     query.into = Gathered{info, &tags, false};
-    OpenQuery(fileName, &module->lastStatus, &query);
-    DescribeFormat(query.hold.reader, info);
-    AsfHeld held = ReadAttributesAndData(&query, &module->lastStatus);
-    MeasureWhatTheFileHolds(query.hold.source, held, &query.into);
-    CloseQuery(&query);
+    const ReaderVisit ask = {AskRuntime, &query};
+    OpenReader(fileName, &query.hold, &module->lastStatus, &ask);
+    if (query.asked)
+        module->lastStatus = query.status;
+    else
+        AskRuntime(&query, nullptr);  // no reader: the file's own header answers
+    MeasureWhatTheFileHolds(query.hold.source, query.held, &query.into);
+    CloseReader(&query.hold);
     WriteTitle(module->settings, tags, info);
     return 1;
 }

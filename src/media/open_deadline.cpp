@@ -17,6 +17,7 @@ enum : LONG { kRunning, kReturned, kAbandoned };
 struct OpenJob {
     IWMSyncReader *reader;
     IStream *stream;  // a reference of the job's own, or null to open by name
+    const ReaderVisit *visit;
     HANDLE returned;  // set once the worker has published its answer
     volatile LONG state;
     HRESULT status;
@@ -77,6 +78,10 @@ void FreeJob(OpenJob *job) {
     free(job);
 }
 
+void Visit(const ReaderVisit *visit, IWMSyncReader *reader, HRESULT status) {
+    if (visit && SUCCEEDED(status)) visit->run(visit->context, reader);
+}
+
 // Runs the open. False when it came back only after the caller gave up on
 // it: what it opened is let go here, and this worker is done.
 bool RunJob(OpenJob *job) {
@@ -84,7 +89,8 @@ bool RunJob(OpenJob *job) {
     InterlockedExchange(&gAnyReturned, 1);
     if (InterlockedCompareExchange(&job->state, kReturned, kRunning) == kRunning) {
         job->status = status;
-        SetEvent(job->returned);  // the job is the caller's from here on
+        Visit(job->visit, job->reader, status);  // the caller waits for it now
+        SetEvent(job->returned);                 // the job is the caller's from here on
         return true;
     }
     job->reader->Close();
@@ -147,7 +153,7 @@ bool StartJob(OpenJob *job) {
     return true;
 }
 
-OpenJob *NewJob(IWMSyncReader *reader, IStream *stream, const WCHAR *name) {
+OpenJob *NewJob(IWMSyncReader *reader, IStream *stream, const WCHAR *name, const ReaderVisit *visit) {
     OpenJob *job = static_cast<OpenJob *>(calloc(1, sizeof(OpenJob)));
     if (!job) return nullptr;
     job->returned = CreateEventW(nullptr, TRUE, FALSE, nullptr);
@@ -157,6 +163,7 @@ OpenJob *NewJob(IWMSyncReader *reader, IStream *stream, const WCHAR *name) {
     }
     job->reader = reader;
     job->stream = stream;
+    job->visit = visit;
     if (stream) stream->AddRef();
     if (!stream) wcsncpy(job->name, name, kFileNameUnits - 1);
     job->state = kRunning;
@@ -165,16 +172,18 @@ OpenJob *NewJob(IWMSyncReader *reader, IStream *stream, const WCHAR *name) {
 
 }  // namespace
 
-OpenOutcome OpenBeforeDeadline(IWMSyncReader *reader, const FileSource *file, const WCHAR *name, HRESULT *status) {
+OpenOutcome OpenBeforeDeadline(IWMSyncReader *reader, const FileSource *file, const WCHAR *name,
+                               const ReaderVisit *visit, HRESULT *status) {
     IStream *stream = file ? StreamOf(*file) : nullptr;
     if (!RuntimeIsWine()) {
         *status = stream ? reader->OpenStream(stream) : reader->Open(name);
+        Visit(visit, reader, *status);
         return kOpenReturned;
     }
     *status = kGivenUp;
     if (WasGivenUp(file) || InterlockedCompareExchange(&gGivenUpNow, 0, 0) >= kMostOpensGivenUp)
         return kOpenNotAsked;
-    OpenJob *job = NewJob(reader, stream, name);
+    OpenJob *job = NewJob(reader, stream, name, visit);
     if (!job || !StartJob(job)) {
         if (job) FreeJob(job);
         *status = E_OUTOFMEMORY;

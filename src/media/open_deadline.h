@@ -38,6 +38,20 @@ enum {
     kMostOpensGivenUp = 8,
 };
 
+// What a caller does with a reader whose open succeeded, run on the thread
+// that opened it as soon as the open returns, before OpenBeforeDeadline
+// does. Wine's runtime starts decoding as its open returns and loses some
+// 10 KB (Wine 8, GStreamer 1.22) when a reader is closed after its first
+// audio is decoded and before any is read; a query that closes its reader
+// here is done well before that, while handed back to the caller's thread
+// it is not (the hand-over alone takes about half a millisecond). Not
+// given up on once it has started, so it must not wait on the runtime's
+// decoding.
+struct ReaderVisit {
+    void (*run)(void *context, IWMSyncReader *reader);
+    void *context;
+};
+
 enum OpenOutcome {
     kOpenReturned,  // the runtime answered; *status holds its answer
     kOpenGivenUp,   // the deadline passed: the reader now belongs to the worker
@@ -45,6 +59,7 @@ enum OpenOutcome {
 };
 
 // Opens `reader` on the stream over `file`, or by `name` where file is
-// null. After kOpenGivenUp the caller must forget the reader (never use or
+// null; then runs `visit`, where not null, if the open succeeded. After kOpenGivenUp the caller must forget the reader (never use or
 // release it) and close the file so that nothing keeps it open.
-OpenOutcome OpenBeforeDeadline(IWMSyncReader *reader, const FileSource *file, const WCHAR *name, HRESULT *status);
+OpenOutcome OpenBeforeDeadline(IWMSyncReader *reader, const FileSource *file, const WCHAR *name,
+                               const ReaderVisit *visit, HRESULT *status);

@@ -75,19 +75,20 @@ bool SameThread(const ThreadMark &a, const ThreadMark &b) {
     return a.id != 0 && a.id == b.id && a.created == b.created;
 }
 
+}  // namespace
+
 void ReleaseReader(ReaderHold *hold) {
+    if (!hold->reader) return;
     hold->reader->Close();
     hold->reader->Release();
     hold->reader = nullptr;
 }
 
-}  // namespace
-
 bool WideFileName(const char *fileName, WCHAR *wide) {
     return fileName && MultiByteToWideChar(CP_ACP, 0, fileName, -1, wide, kFileNameUnits) != 0;
 }
 
-void OpenReader(const char *fileName, ReaderHold *hold, HRESULT *lastStatus) {
+void OpenReader(const char *fileName, ReaderHold *hold, HRESULT *lastStatus, const ReaderVisit *visit) {
     hold->reader = nullptr;
     hold->source = NoFileSource();
     hold->comInitialized = false;
@@ -131,7 +132,7 @@ void OpenReader(const char *fileName, ReaderHold *hold, HRESULT *lastStatus) {
     // A file that did not open shows itself later as a stream without samples
     // or a file without attributes. The reader is given back at once: a
     // reader whose Open failed has nothing to offer.
-    OpenOutcome outcome = OpenBeforeDeadline(hold->reader, ownFile ? &hold->source : nullptr, wideName, lastStatus);
+    OpenOutcome outcome = OpenBeforeDeadline(hold->reader, ownFile ? &hold->source : nullptr, wideName, visit, lastStatus);
     if (outcome == kOpenGivenUp) {
         // The reader is the stuck open's now. Its stream is cut off from the
         // file, which then stays locked by nobody; the owner reads the
@@ -145,7 +146,7 @@ void OpenReader(const char *fileName, ReaderHold *hold, HRESULT *lastStatus) {
 }
 
 void CloseReader(ReaderHold *hold) {
-    if (hold->reader) ReleaseReader(hold);
+    ReleaseReader(hold);
     // After the reader: a runtime reads the file until its Close returns.
     CloseFileSource(&hold->source);
     UndoReaderCom(hold);

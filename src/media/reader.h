@@ -12,6 +12,7 @@
 #include <wmsdkidl.h>
 
 #include "media/file_source.h"
+#include "media/open_deadline.h"
 
 enum { kFileNameUnits = 1024 };
 
@@ -46,7 +47,13 @@ struct ReaderHold {
 // ASF but cannot be a whole ASF file; a file the runtime cannot open keeps
 // no reader. Each leaves hold->reader null; the file itself stays
 // open in hold->source until CloseReader, for its owner to read its header.
-void OpenReader(const char *fileName, ReaderHold *hold, HRESULT *lastStatus);
+// `visit`, where not null, runs once the runtime has opened the file (see
+// ReaderVisit); it may release the reader.
+void OpenReader(const char *fileName, ReaderHold *hold, HRESULT *lastStatus, const ReaderVisit *visit = nullptr);
+
+// Closes and releases the reader alone, leaving the file and COM to
+// CloseReader.
+void ReleaseReader(ReaderHold *hold);
 
 // Closes the file, releases the reader and leaves hold empty. COM is
 // uninitialised only on the thread that initialised it: a player may close a
