@@ -14,13 +14,11 @@ if(FFMPEG)
     add_custom_target(asf_sample DEPENDS ${asf_sample})
 endif()
 
-vivu_native_test(native_asf ${CMAKE_CURRENT_LIST_DIR}/asf_header_test.cpp ${VIVU_ASF_SOURCES})
+vivu_native_test(native_asf ${CMAKE_CURRENT_LIST_DIR}/asf_header_test.cpp ${VIVU_ASF_SOURCES}
+                 ${VIVU_SRC}/media/asf_refusal.cpp)
 if(FFMPEG)
     target_compile_definitions(native_asf PRIVATE "ASF_SAMPLE_FILE=\"${asf_sample}\"")
     add_dependencies(native_asf asf_sample)
 endif()
 
 vivu_native_fuzzer(fuzz_asf_header ${CMAKE_CURRENT_LIST_DIR}/fuzz_asf_header.cpp ${VIVU_ASF_SOURCES})
-
-vivu_native_test(native_asf_refusal ${CMAKE_CURRENT_LIST_DIR}/asf_refusal_test.cpp ${VIVU_SRC}/media/asf_refusal.cpp
-                 ${VIVU_SRC}/media/asf_probe.cpp)

@@ -1,6 +1,8 @@
 // Native checks of the ASF header reader: headers built by hand, damaged
-// headers, and one real file written by ffmpeg.
+// headers, and one real file written by ffmpeg; and of which headers Wine's
+// runtime is never asked to open.
 #include "info/asf_header.h"
+#include "media/asf_refusal.h"
 
 #include <gtest/gtest.h>
 #include <stdio.h>
@@ -39,6 +41,7 @@ const char kExtension[] = "5FBF03B5-A92E-11CF-8EE3-00C00C205365";
 const char kMetadata[] = "C5F8CBEA-5BAF-4877-8467-AA8C44FA4CCA";
 const char kLibrary[] = "44231C94-9498-49D1-A141-1D134E457054";
 const char kPadding[] = "1806D474-CADF-4509-A4BA-9AABCB96AAE8";
+const char kData[] = "75B22636-668E-11CF-A6D9-00AA0062CE6C";
 
 Bytes Object(const char *id, const Bytes &body) {
     Bytes out = Guid(id);
@@ -423,7 +426,7 @@ Bytes Packet(const std::vector<Payload> &payloads, bool timed) {
 Bytes FileOfSixPackets(uint32_t flags = 0, bool timed = true) {
     Bytes file = Header({FileProperties(1, 70000000, 1000, flags, 1), AudioStream(1, 1000),
                          HeaderExtension({ExtendedStream(2, AudioStream(2, 500))})});
-    Bytes data = Guid("75B22636-668E-11CF-A6D9-00AA0062CE6C");
+    Bytes data = Guid(kData);
     Put(&data, 50 + 6 * 3200, 8);
     data.resize(data.size() + 16, 0xCD);  // file id
     Put(&data, 6, 8);
@@ -592,6 +595,30 @@ TEST(AsfHeader, AHeaderOfCountlessTinyObjectsIsReadOnlyInPart) {
     EXPECT_TRUE(attributes.empty());
     // The objects it may examine lie within the first window or two.
     EXPECT_LE(bytesRead, 2u * kAsfWindowBytes);
+}
+
+// `children` under a Header Object that counts `count` of them, then `after`.
+bool Refused(const std::vector<Bytes> &children, uint32_t count, const Bytes &after) {
+    Bytes file = Header(children);
+    for (int i = 0; i < 4; ++i) file[24 + i] = static_cast<uint8_t>(count >> (8 * i));
+    file.insert(file.end(), after.begin(), after.end());
+    MemoryFile memory{&file};
+    return AsfHeaderRefused(ReadMemory, &memory, file.size());
+}
+
+TEST(AsfRefusal, WhatWinesDemuxerRefusesWhileReadingTheHeader) {
+    Bytes padding = Object(kPadding, Bytes(16, 0)), past = padding, short23 = padding, data = Object(kData, Bytes(26, 0));
+    Bytes encryption = Object("2211B3FB-BD23-11D2-B4B7-00A0C955FC6E", Bytes(16, 0));
+    past[16] = 41;     // one byte past the header's end
+    short23[16] = 23;  // shorter than an object's own head
+    EXPECT_FALSE(Refused({padding, padding}, 2, data));
+    EXPECT_FALSE(Refused({padding, encryption}, 1, data)) << "past the count nothing is read";
+    EXPECT_TRUE(Refused({padding, encryption}, 2, data));
+    EXPECT_TRUE(Refused({padding, past}, 2, data));
+    EXPECT_TRUE(Refused({short23}, 1, data));
+    EXPECT_TRUE(Refused({padding}, 2, data)) << "fewer children than counted";
+    EXPECT_TRUE(Refused({padding}, 1, padding)) << "no Data Object after the header";
+    EXPECT_TRUE(Refused({padding}, 1, Bytes(data.begin(), data.begin() + 49))) << "cut inside the Data Object's head";
 }
 
 #ifdef ASF_SAMPLE_FILE
