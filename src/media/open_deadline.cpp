@@ -78,6 +78,10 @@ void FreeJob(OpenJob *job) {
     free(job);
 }
 
+HRESULT Open(IWMSyncReader *reader, IStream *stream, const WCHAR *name) {
+    return stream ? reader->OpenStream(stream) : reader->Open(name);
+}
+
 void Visit(const ReaderVisit *visit, IWMSyncReader *reader, HRESULT status) {
     if (visit && SUCCEEDED(status)) visit->run(visit->context, reader);
 }
@@ -85,7 +89,7 @@ void Visit(const ReaderVisit *visit, IWMSyncReader *reader, HRESULT status) {
 // Runs the open. False when it came back only after the caller gave up on
 // it: what it opened is let go here, and this worker is done.
 bool RunJob(OpenJob *job) {
-    HRESULT status = job->stream ? job->reader->OpenStream(job->stream) : job->reader->Open(job->name);
+    HRESULT status = Open(job->reader, job->stream, job->name);
     InterlockedExchange(&gAnyReturned, 1);
     if (InterlockedCompareExchange(&job->state, kReturned, kRunning) == kRunning) {
         job->status = status;
@@ -176,7 +180,7 @@ OpenOutcome OpenBeforeDeadline(IWMSyncReader *reader, const FileSource *file, co
                                const ReaderVisit *visit, HRESULT *status) {
     IStream *stream = file ? StreamOf(*file) : nullptr;
     if (!RuntimeIsWine()) {
-        *status = stream ? reader->OpenStream(stream) : reader->Open(name);
+        *status = Open(reader, stream, name);
         Visit(visit, reader, *status);
         return kOpenReturned;
     }

@@ -59,7 +59,8 @@ enum OpenOutcome {
 };
 
 // Opens `reader` on the stream over `file`, or by `name` where file is
-// null; then runs `visit`, where not null, if the open succeeded. After kOpenGivenUp the caller must forget the reader (never use or
-// release it) and close the file so that nothing keeps it open.
+// null; then runs `visit`, where not null, if the open succeeded. After
+// kOpenGivenUp the caller must forget the reader (never use or release it)
+// and close the file so that nothing keeps it open.
 OpenOutcome OpenBeforeDeadline(IWMSyncReader *reader, const FileSource *file, const WCHAR *name,
                                const ReaderVisit *visit, HRESULT *status);

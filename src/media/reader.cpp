@@ -132,7 +132,8 @@ void OpenReader(const char *fileName, ReaderHold *hold, HRESULT *lastStatus, con
     // A file that did not open shows itself later as a stream without samples
     // or a file without attributes. The reader is given back at once: a
     // reader whose Open failed has nothing to offer.
-    OpenOutcome outcome = OpenBeforeDeadline(hold->reader, ownFile ? &hold->source : nullptr, wideName, visit, lastStatus);
+    OpenOutcome outcome =
+        OpenBeforeDeadline(hold->reader, ownFile ? &hold->source : nullptr, wideName, visit, lastStatus);
     if (outcome == kOpenGivenUp) {
         // The reader is the stuck open's now. Its stream is cut off from the
         // file, which then stays locked by nobody; the owner reads the

@@ -607,7 +607,8 @@ bool Refused(const std::vector<Bytes> &children, uint32_t count, const Bytes &af
 }
 
 TEST(AsfRefusal, WhatWinesDemuxerRefusesWhileReadingTheHeader) {
-    Bytes padding = Object(kPadding, Bytes(16, 0)), past = padding, short23 = padding, data = Object(kData, Bytes(26, 0));
+    Bytes padding = Object(kPadding, Bytes(16, 0)), past = padding, short23 = padding;
+    Bytes data = Object(kData, Bytes(26, 0));
     Bytes encryption = Object("2211B3FB-BD23-11D2-B4B7-00A0C955FC6E", Bytes(16, 0));
     past[16] = 41;     // one byte past the header's end
     short23[16] = 23;  // shorter than an object's own head
