@@ -5,7 +5,7 @@
 
 #include <windows.h>
 
-#include "info/asf_header.h"
+#include "asf/asf_header.h"
 #include "info/file_info.h"
 #include "media/file_source.h"
 

@@ -4,7 +4,7 @@
 #include <stdlib.h>
 #include <string.h>
 
-#include "media/retired_readers.h"
+#include "wine/retired_readers.h"
 
 namespace {
 

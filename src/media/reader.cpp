@@ -2,10 +2,10 @@
 
 #include <string.h>
 
-#include "media/asf_probe.h"
-#include "media/asf_refusal.h"
-#include "media/open_deadline.h"
-#include "media/wine_runtime.h"
+#include "asf/asf_probe.h"
+#include "asf/asf_refusal.h"
+#include "wine/open_deadline.h"
+#include "wine/wine_runtime.h"
 
 namespace {
 

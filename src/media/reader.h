@@ -12,7 +12,7 @@
 #include <wmsdkidl.h>
 
 #include "media/file_source.h"
-#include "media/open_deadline.h"
+#include "wine/open_deadline.h"
 
 enum { kFileNameUnits = 1024 };
 

@@ -3,7 +3,7 @@
 #include <stdlib.h>
 
 #include "media/decode_stream.h"
-#include "media/retired_readers.h"
+#include "wine/retired_readers.h"
 #include "plugin/file_name.h"
 
 namespace {

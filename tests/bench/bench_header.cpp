@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "bench_common.h"
-#include "info/asf_header.h"
+#include "asf/asf_header.h"
 
 namespace {
 

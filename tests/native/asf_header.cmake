@@ -1,6 +1,6 @@
 # Native checks of the ASF header reader: unit tests under the sanitizers,
 # and the libFuzzer target fuzz_asf_header.
-set(VIVU_ASF_SOURCES ${VIVU_SRC}/info/asf_header.cpp ${VIVU_SRC}/info/asf_data.cpp ${VIVU_SRC}/media/asf_probe.cpp)
+set(VIVU_ASF_SOURCES ${VIVU_SRC}/asf/asf_header.cpp ${VIVU_SRC}/asf/asf_data.cpp ${VIVU_SRC}/asf/asf_probe.cpp)
 
 # A real file written by ffmpeg, when ffmpeg is at hand.
 find_program(FFMPEG ffmpeg)
@@ -15,7 +15,7 @@ if(FFMPEG)
 endif()
 
 vivu_native_test(native_asf ${CMAKE_CURRENT_LIST_DIR}/asf_header_test.cpp ${VIVU_ASF_SOURCES}
-                 ${VIVU_SRC}/media/asf_refusal.cpp)
+                 ${VIVU_SRC}/asf/asf_refusal.cpp)
 if(FFMPEG)
     target_compile_definitions(native_asf PRIVATE "ASF_SAMPLE_FILE=\"${asf_sample}\"")
     add_dependencies(native_asf asf_sample)

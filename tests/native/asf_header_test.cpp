@@ -1,8 +1,8 @@
 // Native checks of the ASF header reader: headers built by hand, damaged
 // headers, and one real file written by ffmpeg; and of which headers Wine's
 // runtime is never asked to open.
-#include "info/asf_header.h"
-#include "media/asf_refusal.h"
+#include "asf/asf_header.h"
+#include "asf/asf_refusal.h"
 
 #include <gtest/gtest.h>
 #include <stdio.h>

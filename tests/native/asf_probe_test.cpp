@@ -4,7 +4,7 @@
 
 #include <string.h>
 
-#include "media/asf_probe.h"
+#include "asf/asf_probe.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 
 #include <memory>
 
-#include "info/asf_header.h"
+#include "asf/asf_header.h"
 
 namespace {
 

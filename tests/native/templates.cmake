@@ -9,4 +9,4 @@ vivu_native_test(native_templates ${CMAKE_CURRENT_LIST_DIR}/templates_test.cpp $
 vivu_native_fuzzer(fuzz_templates ${CMAKE_CURRENT_LIST_DIR}/fuzz_templates.cpp ${VIVU_TEMPLATE_SOURCES})
 
 # The first-bytes test of a file before the media runtime gets it.
-vivu_native_test(native_asf_probe ${CMAKE_CURRENT_LIST_DIR}/asf_probe_test.cpp ${VIVU_SRC}/media/asf_probe.cpp)
+vivu_native_test(native_asf_probe ${CMAKE_CURRENT_LIST_DIR}/asf_probe_test.cpp ${VIVU_SRC}/asf/asf_probe.cpp)

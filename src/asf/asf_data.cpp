@@ -1,6 +1,6 @@
-#include "info/asf_data.h"
+#include "asf/asf_data.h"
 
-#include "info/asf_bytes.h"
+#include "asf/asf_bytes.h"
 
 using namespace asf;
 

@@ -1,8 +1,8 @@
-#include "media/retired_readers.h"
+#include "wine/retired_readers.h"
 
 #include <stdlib.h>
 
-#include "media/wine_runtime.h"
+#include "wine/wine_runtime.h"
 
 namespace {
 

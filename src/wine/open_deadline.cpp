@@ -1,10 +1,10 @@
-#include "media/open_deadline.h"
+#include "wine/open_deadline.h"
 
 #include <stdlib.h>
 #include <wchar.h>
 
 #include "media/reader.h"
-#include "media/wine_runtime.h"
+#include "wine/wine_runtime.h"
 
 namespace {
 

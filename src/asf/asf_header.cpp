@@ -1,10 +1,10 @@
-#include "info/asf_header.h"
+#include "asf/asf_header.h"
 
 #include <string.h>
 
-#include "info/asf_bytes.h"
-#include "info/asf_data.h"
-#include "media/asf_probe.h"
+#include "asf/asf_bytes.h"
+#include "asf/asf_data.h"
+#include "asf/asf_probe.h"
 
 using namespace asf;
 

@@ -1,4 +1,4 @@
-#include "media/asf_probe.h"
+#include "asf/asf_probe.h"
 
 #include <string.h>
 

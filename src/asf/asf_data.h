@@ -15,7 +15,7 @@
 
 #include <stdint.h>
 
-#include "info/asf_header.h"
+#include "asf/asf_header.h"
 
 enum { kAsfMostStreams = 128 };  // stream numbers are 1 to 127
 

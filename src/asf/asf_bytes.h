@@ -5,7 +5,7 @@
 
 #include <string.h>
 
-#include "info/asf_header.h"
+#include "asf/asf_header.h"
 
 namespace asf {
 

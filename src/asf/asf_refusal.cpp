@@ -1,8 +1,8 @@
-#include "media/asf_refusal.h"
+#include "asf/asf_refusal.h"
 
 #include <string.h>
 
-#include "media/asf_probe.h"
+#include "asf/asf_probe.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 
 #include <stdint.h>
 
-#include "info/asf_header.h"
+#include "asf/asf_header.h"
 
 // True when the ASF file of `fileSize` bytes read through `read` has a
 // header the demuxer refuses: a protection object among the Header

@@ -1,4 +1,4 @@
-#include "media/wine_runtime.h"
+#include "wine/wine_runtime.h"
 
 #include <windows.h>
 
