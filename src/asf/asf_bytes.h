@@ -14,6 +14,14 @@ typedef uint8_t Guid[16];
 
 inline bool Is(const Guid id, const Guid kind) { return memcmp(id, kind, sizeof(Guid)) == 0; }
 
+extern const Guid kDataObject;
+
+enum : uint64_t {
+    kObjectHeadBytes = 24,  // an object's id and 64-bit size
+    kHeaderHeadBytes = 30,  // the Header Object's, with its count of children and two reserved bytes
+    kDataHeadBytes = 50,    // the Data Object's, up to its first packet: file id, packet count, reserved
+};
+
 // A stretch of the file that reads never leave. A read that would fails and
 // breaks the span, and every later read of it fails too.
 struct Span {

@@ -4,20 +4,22 @@
 
 using namespace asf;
 
+const Guid asf::kDataObject = {0x36, 0x26, 0xB2, 0x75, 0x8E, 0x66, 0xCF, 0x11,
+                               0xA6, 0xD9, 0x00, 0xAA, 0x00, 0x62, 0xCE, 0x6C};
+
 namespace {
 
-const Guid kDataObject = {0x36, 0x26, 0xB2, 0x75, 0x8E, 0x66, 0xCF, 0x11,
-                          0xA6, 0xD9, 0x00, 0xAA, 0x00, 0x62, 0xCE, 0x6C};
-
 enum {
-    kObjectHeaderBytes = 24,
-    kDataHeadBytes = 50,  // id, size, file id, packet count, two reserved bytes
     // Window fills the packet walk may make, apart from the header's: the
     // halving takes one a packet, some 30 for a billion packets.
     kMostDataFills = 64,
     // Packets looked at before the last that parses, for another audio
     // stream's last object; interleaving keeps streams a few packets apart.
     kMostPacketsBefore = 16,
+    // Packets looked at from the first on before a file is said to hold none
+    // that parses: the halving, which looks for the last, may step over a
+    // few good ones after a damaged first.
+    kMostFirstPackets = 16,
 };
 
 // The widths a 2-bit length type gives a field.
@@ -96,9 +98,11 @@ bool ReadPacket(AsfHeaderFile *file, const AsfDataLayout &layout, uint64_t index
     uint64_t start = layout.dataAt + kDataHeadBytes + index * layout.packetBytes;
     Span packet{start, start + layout.packetBytes, true};
     uint8_t flags = static_cast<uint8_t>(Number(file, &packet, 1));
-    if (flags & 0x80) {  // error correction data first, of a length the format defines
-        if (flags & 0x70) return false;
-        Skip(&packet, flags & 0x0F);
+    if (flags & 0x80) {
+        // Error correction data first: as long as the flags say where their
+        // length type is 0, else the two bytes of the only kind there is.
+        // The opaque data bit (0x10) changes nothing of the layout.
+        Skip(&packet, (flags & 0x60) ? 2 : flags & 0x0F);
         flags = static_cast<uint8_t>(Number(file, &packet, 1));
     }
     uint8_t properties = static_cast<uint8_t>(Number(file, &packet, 1));
@@ -147,13 +151,20 @@ int64_t LastParsing(AsfHeaderFile *file, const AsfDataLayout &layout, uint64_t c
     return parses;
 }
 
+// The first of the first few packets that parses, or -1.
+int64_t FirstParsing(AsfHeaderFile *file, const AsfDataLayout &layout, uint64_t count, Sound *sound) {
+    for (uint64_t packet = 0; packet < count && packet < kMostFirstPackets; ++packet)
+        if (ReadPacket(file, layout, packet, sound)) return static_cast<int64_t>(packet);
+    return -1;
+}
+
 // The whole packets of the Data Object that follows the header (no more
 // than that object declares: an index may follow it).
 uint64_t WholePackets(AsfHeaderFile *file, const AsfDataLayout &layout, bool *found) {
     uint64_t rest = file->fileSize - layout.dataAt;
     *found = true;
-    if (rest < kObjectHeaderBytes) return 0;
-    uint8_t head[kObjectHeaderBytes];
+    if (rest < kObjectHeadBytes) return 0;
+    uint8_t head[kObjectHeadBytes];
     *found = Fetch(file, layout.dataAt, head, sizeof(head)) && Is(head, kDataObject);
     if (!*found) return 0;
     // A size below the head's own is no size: the data runs to the file's end.
@@ -177,7 +188,9 @@ bool EveryAudioStreamSeen(const AsfDataLayout &layout, const Sound &sound) {
 }  // namespace
 
 AsfHeld MeasureDataPackets(AsfHeaderFile *file, const AsfDataLayout &layout) {
-    const AsfHeld unknown = {false, 0}, nothing = {true, 0};
+    AsfHeld unknown = {}, nothing = {};
+    unknown.content = nothing.content = kAsfSilent;
+    nothing.known = true;
     if (!layout.packetBytes || layout.dataAt > file->fileSize) return unknown;
     file->fillsLeft = kMostDataFills;
     bool found;
@@ -186,6 +199,7 @@ AsfHeld MeasureDataPackets(AsfHeaderFile *file, const AsfDataLayout &layout) {
     if (count == 0) return nothing;  // a download cut off before its first whole packet
     Sound sound = {};
     int64_t last = LastParsing(file, layout, count, &sound);
+    if (last < 0) last = FirstParsing(file, layout, count, &sound);
     // With its streams known and none of its packets readable, a file holds
     // no sound to play; with none known, the header was what failed.
     if (last < 0) return HasStreams(layout) ? nothing : unknown;
@@ -193,10 +207,15 @@ AsfHeld MeasureDataPackets(AsfHeaderFile *file, const AsfDataLayout &layout) {
         if (EveryAudioStreamSeen(layout, sound)) break;
         ReadPacket(file, layout, static_cast<uint64_t>(packet), &sound);
     }
-    if (!sound.timed) return unknown;
+    AsfHeld held = {};
+    held.content = kAsfSound;
+    if (!sound.timed) return held;
     uint64_t origin = layout.prerollMs;
     Sound first = {};
-    if (!layout.prerollBelieved && ReadPacket(file, layout, 0, &first) && first.timed) origin = first.startMs;
+    bool prerollBelieved = layout.prerollMs <= layout.playMs;
+    if (!prerollBelieved && ReadPacket(file, layout, 0, &first) && first.timed) origin = first.startMs;
     uint64_t end = sound.endMs > origin ? sound.endMs - origin : 0;
-    return AsfHeld{true, end < UINT32_MAX ? static_cast<uint32_t>(end) : UINT32_MAX};
+    held.known = true;
+    held.endMs = end < UINT32_MAX ? static_cast<uint32_t>(end) : UINT32_MAX;
+    return held;
 }

@@ -26,7 +26,7 @@ struct AsfDataLayout {
     // Presentation times count the preroll; one longer than the whole play
     // is not believed, and the first packet's earliest time stands for it.
     uint64_t prerollMs;
-    bool prerollBelieved;
+    uint64_t playMs;
     bool declared[kAsfMostStreams];
     // Of an audio stream whose format states it; 0 for any other stream.
     uint32_t audioBytesPerSecond[kAsfMostStreams];
@@ -40,4 +40,8 @@ struct AsfDataLayout {
 // whole packet is there, or none parses; not known where the packets cannot
 // be found, the header declares no stream, or no packet that parses carries
 // a presentation time of an audio stream: the header's length stands then.
+// Also says whether any whole packet parses: content is kAsfSound where
+// one does, kAsfSilent where none is there or none parses (the first
+// packets are looked at too before that is said) or no Data Object follows
+// the header.
 AsfHeld MeasureDataPackets(AsfHeaderFile *file, const AsfDataLayout &layout);

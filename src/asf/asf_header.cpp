@@ -46,12 +46,18 @@ const Guid kExtendedStreamProperties = {0xCB, 0xA5, 0xE6, 0x14, 0x72, 0xC6, 0x32
                                         0x83, 0x99, 0xA9, 0x69, 0x52, 0x06, 0x5B, 0x5A};
 const Guid kAudioMedia = {0x40, 0x9E, 0x69, 0xF8, 0x4D, 0x5B, 0xCF, 0x11,
                           0xA8, 0xFD, 0x00, 0x80, 0x5F, 0x5C, 0x44, 0x2B};
+// 2211B3FB-BD23-11D2-B4B7-00A0C955FC6E, 298AE614-2622-4C17-B935-DAE07EE9289C,
+// 2211B3FC-BD23-11D2-B4B7-00A0C955FC6E, 9A04F079-9840-4286-AB92-E65BE0885F95.
+const Guid kProtection[] = {
+    {0xFB, 0xB3, 0x11, 0x22, 0x23, 0xBD, 0xD2, 0x11, 0xB4, 0xB7, 0x00, 0xA0, 0xC9, 0x55, 0xFC, 0x6E},
+    {0x14, 0xE6, 0x8A, 0x29, 0x22, 0x26, 0x17, 0x4C, 0xB9, 0x35, 0xDA, 0xE0, 0x7E, 0xE9, 0x28, 0x9C},
+    {0xFC, 0xB3, 0x11, 0x22, 0x23, 0xBD, 0xD2, 0x11, 0xB4, 0xB7, 0x00, 0xA0, 0xC9, 0x55, 0xFC, 0x6E},
+    {0x79, 0xF0, 0x04, 0x9A, 0x40, 0x98, 0x86, 0x42, 0xAB, 0x92, 0xE6, 0x5B, 0xE0, 0x88, 0x5F, 0x95},
+};
 
 enum {
-    kObjectHeaderBytes = 24,  // id and 64-bit size
-    kHeaderObjectBytes = 30,  // plus object count and two reserved bytes
     kFilePropertiesBodyBytes = 80,
-    kAverageBytesAt = 8,  // in a WAVEFORMATEX
+    kWaveFormatBytes = 16,  // a WAVEFORMATEX up to its bits per sample
     // Extended stream properties up to the stream name count.
     kExtendedStreamFixedBytes = 60,
     kBroadcastFlag = 1,
@@ -69,13 +75,13 @@ struct Reader {
 // when the child declares a size below 24 or beyond what its parent has left:
 // the rest of the parent cannot be trusted then.
 bool NextChild(AsfHeaderFile *file, Span *parent, Guid id, Span *body) {
-    if (!parent->ok || parent->end - parent->at < kObjectHeaderBytes || file->objectsLeft == 0) return false;
+    if (!parent->ok || parent->end - parent->at < kObjectHeadBytes || file->objectsLeft == 0) return false;
     --file->objectsLeft;
     Span probe = *parent;
     if (!Take(file, &probe, id, sizeof(Guid))) return false;
     uint64_t size = U64(file, &probe);
-    if (!probe.ok || size < kObjectHeaderBytes || size > parent->end - parent->at) return false;
-    *body = Span{parent->at + kObjectHeaderBytes, parent->at + size, true};
+    if (!probe.ok || size < kObjectHeadBytes || size > parent->end - parent->at) return false;
+    *body = Span{parent->at + kObjectHeadBytes, parent->at + size, true};
     parent->at += size;
     return true;
 }
@@ -229,11 +235,21 @@ void Keep(Spans *spans, const Span &body) {
     if (spans->count < kMostOfAKind) spans->at[spans->count++] = body;
 }
 
-bool Is(const Guid id, const Guid kind) { return memcmp(id, kind, sizeof(Guid)) == 0; }
+// What the header tells of the streams and the packets.
+struct Streams {
+    AsfDataLayout layout;
+    bool audio[kAsfMostStreams];  // declared as audio
+    AsfAudio format[kAsfMostStreams];
+};
 
-// A stream the header declares, and its average bytes a second where it
-// is audio (from its WAVEFORMATEX).
-void ReadStreamProperties(AsfHeaderFile *file, Span body, AsfDataLayout *layout) {
+bool IsProtection(const Guid id) {
+    for (const Guid &protection : kProtection)
+        if (Is(id, protection)) return true;
+    return false;
+}
+
+// A stream the header declares; where it is audio, its format.
+void ReadStreamProperties(AsfHeaderFile *file, Span body, Streams *streams) {
     Guid type;
     Take(file, &body, type, sizeof(type));
     Skip(&body, 16 + 8);  // error correction type, time offset
@@ -241,23 +257,32 @@ void ReadStreamProperties(AsfHeaderFile *file, Span body, AsfDataLayout *layout)
     Skip(&body, 4);  // error correction data length
     unsigned stream = U16(file, &body) & 0x7F;
     if (!body.ok || stream == 0) return;
-    layout->declared[stream] = true;
-    if (!Is(type, kAudioMedia) || formatBytes < kAverageBytesAt + 4) return;
-    Skip(&body, 4 + kAverageBytesAt);  // reserved, then the format up to its average
+    streams->layout.declared[stream] = true;
+    if (!Is(type, kAudioMedia) || formatBytes < kWaveFormatBytes) return;
+    Skip(&body, 4);  // reserved
+    AsfAudio format;
+    format.formatTag = U16(file, &body);
+    format.channels = U16(file, &body);
+    format.sampleRate = U32(file, &body);
     uint32_t perSecond = U32(file, &body);
-    if (body.ok) layout->audioBytesPerSecond[stream] = perSecond;
+    Skip(&body, 2);  // block align
+    format.bitsPerSample = U16(file, &body);
+    if (!body.ok) return;
+    streams->audio[stream] = true;
+    streams->format[stream] = format;
+    streams->layout.audioBytesPerSecond[stream] = perSecond;
 }
 
 // A stream declared in the header extension: by its number, and by the
 // stream properties it may carry after its names and payload extensions.
-void ReadExtendedStreamProperties(AsfHeaderFile *file, Span body, AsfDataLayout *layout) {
+void ReadExtendedStreamProperties(AsfHeaderFile *file, Span body, Streams *streams) {
     Skip(&body, kExtendedStreamFixedBytes - 12);
     unsigned stream = U16(file, &body) & 0x7F;
     Skip(&body, 2 + 8);  // language, time per frame
     uint16_t names = U16(file, &body);
     uint16_t extensions = U16(file, &body);
     if (!body.ok || stream == 0) return;
-    layout->declared[stream] = true;
+    streams->layout.declared[stream] = true;
     for (uint16_t i = 0; i < names && body.ok; ++i) {
         Skip(&body, 2);  // language
         Skip(&body, U16(file, &body));
@@ -269,10 +294,10 @@ void ReadExtendedStreamProperties(AsfHeaderFile *file, Span body, AsfDataLayout 
     Guid id;
     Span properties;
     if (NextChild(file, &body, id, &properties) && Is(id, kStreamProperties))
-        ReadStreamProperties(file, properties, layout);
+        ReadStreamProperties(file, properties, streams);
 }
 
-void FindInExtension(AsfHeaderFile *file, Span body, AttributeObjects *found, AsfDataLayout *layout) {
+void FindInExtension(AsfHeaderFile *file, Span body, AttributeObjects *found, Streams *streams) {
     Skip(&body, 18);  // reserved id and reserved word
     uint32_t dataBytes = U32(file, &body);
     if (!body.ok || dataBytes > body.end - body.at) return;
@@ -282,22 +307,36 @@ void FindInExtension(AsfHeaderFile *file, Span body, AttributeObjects *found, As
     while (NextChild(file, &data, id, &child)) {
         if (Is(id, kMetadata)) Keep(&found->metadata, child);
         if (Is(id, kMetadataLibrary)) Keep(&found->metadataLibrary, child);
-        if (Is(id, kExtendedStreamProperties)) ReadExtendedStreamProperties(file, child, layout);
+        if (Is(id, kExtendedStreamProperties)) ReadExtendedStreamProperties(file, child, streams);
     }
 }
 
+// How the walk over the Header Object's children went.
+struct HeaderWalk {
+    bool whole;       // the children it counts fill it, none running past it
+    bool protection;  // one of those children is a protection object
+    bool cutShort;    // the reading examined all the objects it may first
+};
+
 // One walk over the header's objects, and the Header Extension's; the
 // streams are read on the way.
-void FindAttributeObjects(AsfHeaderFile *file, Span header, AttributeObjects *found, AsfDataLayout *layout) {
+HeaderWalk FindAttributeObjects(AsfHeaderFile *file, Span header, uint32_t counted, AttributeObjects *found,
+                                Streams *streams) {
+    HeaderWalk walk = {false, false, false};
     Guid id;
     Span body;
-    while (NextChild(file, &header, id, &body)) {
+    uint32_t children = 0;
+    for (; NextChild(file, &header, id, &body); ++children) {
+        if (children < counted && IsProtection(id)) walk.protection = true;
         if (Is(id, kFileProperties)) Keep(&found->fileProperties, body);
         if (Is(id, kContentDescription)) Keep(&found->contentDescription, body);
         if (Is(id, kExtendedContent)) Keep(&found->extendedContent, body);
-        if (Is(id, kHeaderExtension)) FindInExtension(file, body, found, layout);
-        if (Is(id, kStreamProperties)) ReadStreamProperties(file, body, layout);
+        if (Is(id, kHeaderExtension)) FindInExtension(file, body, found, streams);
+        if (Is(id, kStreamProperties)) ReadStreamProperties(file, body, streams);
     }
+    walk.cutShort = file->objectsLeft == 0;
+    walk.whole = header.ok && header.at == header.end && children >= counted;
+    return walk;
 }
 
 // The first object of the kind that reads whole; null when none does.
@@ -315,14 +354,27 @@ void ReadEach(Reader *r, const Spans &spans, void (*read)(Reader *, Span)) {
 // the size 0 where packets differ in size and cannot be found by counting.
 void ReadPacketing(AsfHeaderFile *file, Span body, AsfDataLayout *layout) {
     Skip(&body, 40);  // up to the play duration
-    uint64_t play = U64(file, &body);
+    layout->playMs = U64(file, &body) / 10000;
     Skip(&body, 8);  // send duration
     layout->prerollMs = U64(file, &body);
-    layout->prerollBelieved = layout->prerollMs <= play / 10000;
     Skip(&body, 4);  // flags
     uint32_t smallest = U32(file, &body);
     uint32_t largest = U32(file, &body);
     layout->packetBytes = body.ok && smallest == largest ? smallest : 0;
+}
+
+// The audio streams, by stream number.
+void DescribeAudio(const Streams &streams, AsfHeld *held) {
+    for (unsigned stream = 1; stream < kAsfMostStreams && held->audioCount < kAsfMostAudio; ++stream)
+        if (streams.audio[stream]) held->audio[held->audioCount++] = streams.format[stream];
+}
+
+// What a runtime can play of the file, from the walk and what the packets
+// hold (see AsfContent).
+AsfContent Judge(const HeaderWalk &walk, const Span *properties, const AsfDataLayout &layout, const AsfHeld &held) {
+    if (walk.cutShort) return kAsfUnjudged;
+    if (!walk.whole || !properties || !layout.packetBytes || held.audioCount == 0) return kAsfSilent;
+    return held.content;
 }
 
 }  // namespace
@@ -331,22 +383,33 @@ bool ReadAsfHeaderAndData(AsfHeaderFile *file, AsfAttributeFn emit, void *emitCo
     file->windowStart = file->windowBytes = 0;
     file->objectsLeft = kAsfMostObjects;
     file->fillsLeft = kAsfMostWindowFills;
-    *held = AsfHeld{false, 0};
-    uint8_t first[kAsfProbeBytes];
-    if (!Fetch(file, 0, first, sizeof(first)) || !CanStartAsfFile(first, sizeof(first), file->fileSize))
+    *held = AsfHeld();
+    uint8_t first[kHeaderHeadBytes];
+    size_t got = file->fileSize < kHeaderHeadBytes ? static_cast<size_t>(file->fileSize) : size_t{kHeaderHeadBytes};
+    if (!Fetch(file, 0, first, got)) got = 0;
+    if (got < kHeaderHeadBytes || !CanStartAsfFile(first, kAsfProbeBytes, file->fileSize)) {
+        held->content = StartsAsAsf(first, got) ? kAsfSilent : kAsfUnjudged;
         return false;
+    }
     Reader r{file, emit, emitContext};
     AttributeObjects found = {};
-    AsfDataLayout layout = {};
+    Streams streams = {};
+    AsfDataLayout &layout = streams.layout;
     layout.dataAt = Little(first + 16, 8);
-    FindAttributeObjects(file, Span{kHeaderObjectBytes, layout.dataAt, true}, &found, &layout);
+    uint32_t counted = static_cast<uint32_t>(Little(first + 24, 4));
+    HeaderWalk walk = FindAttributeObjects(file, Span{kHeaderHeadBytes, layout.dataAt, true}, counted, &found,
+                                           &streams);
     const Span *properties = ReadFirstWhole(&r, found.fileProperties, ReadFileProperties);
     ReadFirstWhole(&r, found.contentDescription, ReadContentDescription);
     ReadEach(&r, found.extendedContent, ReadExtendedContent);
     ReadEach(&r, found.metadata, ReadMetadataRecords);
     ReadEach(&r, found.metadataLibrary, ReadMetadataRecords);
-    if (!properties) return true;
-    ReadPacketing(file, *properties, &layout);
-    *held = MeasureDataPackets(file, layout);
+    if (properties) {
+        ReadPacketing(file, *properties, &layout);
+        *held = MeasureDataPackets(file, layout);
+    }
+    held->protectedContent = walk.protection;
+    DescribeAudio(streams, held);
+    held->content = Judge(walk, properties, layout, *held);
     return true;
 }

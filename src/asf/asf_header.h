@@ -63,16 +63,47 @@ typedef size_t (*AsfReadFn)(void *context, uint64_t offset, void *buffer, size_t
 // Receives one attribute; its pointers are valid only during the call.
 typedef void (*AsfAttributeFn)(void *context, const AsfAttribute &attribute);
 
-// How long the sound the file's data packets hold runs: where the sound of
-// the objects in the last packets that parse ends (see asf_data.h),
-// whatever the header claims. A download cut off or zero-filled holds less
-// than the header promised, an old encoder's header may claim a minute for
-// seven seconds, a broadcast's claims nothing. Not known where the packets
-// cannot be found (packets of varying size, no Data Object after the
-// header) or tell no presentation time.
+// An audio stream the header declares, as its WAVEFORMATEX states it.
+struct AsfAudio {
+    uint16_t formatTag;  // the codec, numbered as WAVEFORMATEX numbers it
+    uint16_t channels;
+    uint32_t sampleRate;
+    uint16_t bitsPerSample;
+};
+
+// What the file's own bytes say any runtime can play of it.
+enum AsfContent : uint8_t {
+    // Not ASF (an MP3 named .wma), or more objects than one reading
+    // examines: only a runtime can tell.
+    kAsfUnjudged,
+    // ASF with nothing any runtime can play: a header that does not read
+    // whole (children that run past it or fewer than it counts, no File
+    // Properties Object, packets of no one size, no Data Object right after
+    // it), no audio stream, or no whole data packet that parses.
+    kAsfSilent,
+    // A header that reads whole, an audio stream, and data packets that parse.
+    kAsfSound,
+};
+
+enum { kAsfMostAudio = 8 };  // audio streams described; a real file has one or a few
+
+// What the file holds, past its attributes. `known` and `endMs` tell how
+// long the sound its data packets hold runs: where the sound of the objects
+// in the last packets that parse ends (see asf_data.h), whatever the header
+// claims. A download cut off or zero-filled holds less than the header
+// promised, an old encoder's header may claim a minute for seven seconds, a
+// broadcast's claims nothing. Not known where the packets cannot be found
+// or tell no presentation time.
 struct AsfHeld {
     bool known;
     uint32_t endMs;  // 0 when the file holds no whole packet that parses
+    AsfContent content;
+    // A protection object among the children the Header Object counts
+    // (content encryption, extended content encryption, digital signature,
+    // a PlayReady header): only a runtime holding a licence plays it.
+    bool protectedContent;
+    uint8_t audioCount;  // the first kAsfMostAudio audio streams, in header order
+    AsfAudio audio[kAsfMostAudio];
 };
 
 // One file being read, and every byte of memory the reading needs.
@@ -105,5 +136,6 @@ struct AsfHeaderFile {
 // window fills at most).
 // False, with nothing emitted and nothing known held, when the file cannot
 // be a whole ASF file (no Header Object at its start, or one longer than
-// the file).
+// the file); held->content then says kAsfSilent for a file that starts as
+// ASF, kAsfUnjudged for any other.
 bool ReadAsfHeaderAndData(AsfHeaderFile *file, AsfAttributeFn emit, void *emitContext, AsfHeld *held);

@@ -10,6 +10,7 @@
 #include "media/audio_output.h"
 #include "media/reader.h"
 #include "plugin/module.h"
+#include "wine/wine_runtime.h"
 
 namespace {
 
@@ -202,6 +203,36 @@ void AskRuntime(void *context, IWMSyncReader *reader) {
     query->asked = true;
 }
 
+// Under Wine the runtime lists no attributes, and its outputs tell nothing
+// the header of an ASF file the plug-in reads whole does not: such a file
+// is answered from the file alone, the format as Wine will deliver it
+// (DeclaredPcm), or the default where it holds nothing Wine plays. True
+// when it was; otherwise the file is closed again and nothing but what
+// its header holds (nothing, where it is no ASF) is stored.
+bool AnswerFromFile(const char *fileName, Query *query) {
+    WCHAR wide[kFileNameUnits];
+    if (!RuntimeIsWine() || !WideFileName(fileName, wide)) return false;
+    if (OpenFileSource(wide, &query->hold.source) != kFileOpened) {
+        CloseFileSource(&query->hold.source);
+        return false;
+    }
+    ReadFileHeader(query->hold.source, &query->into, &query->held);
+    RuntimeAsk ask = AskOfWine(query->held);
+    AudioOutput audio;
+    bool declared = ask == kAskRuntimeVouched && DeclaredPcm(query->held, &audio);
+    if (ask != kAskNothing && !declared) {
+        CloseFileSource(&query->hold.source);
+        return false;
+    }
+    DescribeFormat(nullptr, query->into.info);
+    if (declared) {
+        query->into.info->sampleRate = static_cast<int32_t>(audio.sampleRate);
+        query->into.info->channels = audio.channels;
+        query->into.info->bitsPerSample = audio.bitsPerSample;
+    }
+    return true;
+}
+
 void WriteTitle(const ModuleSettings &settings, const TagSet &tags, FileInfo *info) {
     char title[256];
     if (BuildTitle(settings, tags, title)) strcpy(info->title, title);
@@ -247,12 +278,16 @@ int32_t VIVU_CDECL GetFileInfo(InputModule *module, const char *fileName, int32_
 
     Query query = {};
     query.into = Gathered{info, &tags, false};
-    const ReaderVisit ask = {AskRuntime, &query};
-    OpenReader(fileName, &query.hold, &module->lastStatus, &ask);
-    if (query.asked)
-        module->lastStatus = query.status;
-    else
-        AskRuntime(&query, nullptr);  // no reader: the file's own header answers
+    if (AnswerFromFile(fileName, &query)) {
+        module->lastStatus = S_OK;
+    } else {
+        const ReaderVisit ask = {AskRuntime, &query};
+        OpenReader(fileName, &query.hold, &module->lastStatus, &ask);
+        if (query.asked)
+            module->lastStatus = query.status;
+        else
+            AskRuntime(&query, nullptr);  // no reader: the file's own header answers
+    }
     MeasureWhatTheFileHolds(query.hold.source, query.held, &query.into);
     CloseReader(&query.hold);
     WriteTitle(module->settings, tags, info);

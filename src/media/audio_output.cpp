@@ -258,4 +258,25 @@ void ChooseAudioOutput(IWMSyncReader *reader, AudioOutput *audio) {
     if (audio->pcm && (audio->channels > 2 || audio->bitsPerSample > 16)) AskForStereo16(reader, audio);
 }
 
+bool DeclaredPcm(const AsfHeld &held, AudioOutput *audio) {
+    static const uint16_t kDecodedTo16Bits[] = {0x000A, 0x0160, 0x0161, 0x0162, 0x0163};
+    *audio = AudioOutput();
+    for (unsigned i = 0; i < held.audioCount; ++i) {
+        const AsfAudio &stream = held.audio[i];
+        bool known = false;
+        for (uint16_t tag : kDecodedTo16Bits) known = known || stream.formatTag == tag;
+        if (!known || !stream.sampleRate || !stream.channels) return false;
+        AudioOutput candidate = AudioOutput();
+        candidate.found = candidate.pcm = candidate.described = true;
+        candidate.sampleRate = stream.sampleRate;
+        candidate.channels = stream.channels;
+        if (!audio->found || Outranks(candidate, *audio)) *audio = candidate;
+    }
+    if (!audio->found) return false;
+    if (audio->channels > 2) audio->channels = 2;
+    audio->bitsPerSample = 16;
+    audio->blockAlign = static_cast<uint16_t>(audio->channels * 2);
+    return true;
+}
+
 bool DeliversPcm(const AudioOutput &audio) { return audio.pcm || !audio.described; }

@@ -25,6 +25,8 @@
 #include <windows.h>
 #include <wmsdkidl.h>
 
+#include "asf/asf_header.h"
+
 struct AudioOutput {
     DWORD number;       // the output GetNextSample names for the audio's samples
     DWORD outputCount;  // outputs the reader lists (1 when it cannot tell)
@@ -54,6 +56,15 @@ void FindAudioOutput(IWMSyncReader *reader, AudioOutput *audio, const bool *pass
 // runtime that refuses keeps its own format, and *audio always says what
 // the reader will deliver.
 void ChooseAudioOutput(IWMSyncReader *reader, AudioOutput *audio);
+
+// The format Wine's runtime delivers of a file whose header declares
+// these audio streams, as a stream asks for it: of the stream
+// ChooseAudioOutput chooses where no bit rate is given (the highest sample
+// rate, then the most channels), 16-bit PCM in at most 2 channels. False
+// where a declared stream's codec is none that Wine decodes to 16-bit PCM
+// at the stream's own rate (WMA 1, 2, Pro, Lossless and Voice): only the
+// runtime can tell then.
+bool DeclaredPcm(const AsfHeld &held, AudioOutput *audio);
 
 // True when the reader's samples may reach the player as PCM: the audio
 // output delivers PCM, or the runtime describes none of its outputs (a

@@ -1,5 +1,7 @@
 #include "media/file_source.h"
 
+#include <stdlib.h>
+
 #include <new>
 
 namespace {
@@ -212,6 +214,21 @@ bool FileSourceSize(const FileSource &source, uint64_t *size) { return source.fi
 
 size_t ReadFileSourceFor(void *context, uint64_t offset, void *buffer, size_t size) {
     return ReadFileSourceAt(*static_cast<const FileSource *>(context), offset, buffer, static_cast<DWORD>(size));
+}
+
+bool ReadAsfFile(const FileSource &source, AsfAttributeFn emit, void *emitContext, AsfHeld *held) {
+    *held = AsfHeld();
+    uint64_t size;
+    if (!FileSourceSize(source, &size)) return false;
+    // The reading's buffers are some 18 KB: too much for a player's stack.
+    AsfHeaderFile *file = static_cast<AsfHeaderFile *>(malloc(sizeof(AsfHeaderFile)));
+    if (!file) return false;
+    file->read = ReadFileSourceFor;
+    file->readContext = const_cast<FileSource *>(&source);
+    file->fileSize = size;
+    bool whole = ReadAsfHeaderAndData(file, emit, emitContext, held);
+    free(file);
+    return whole;
 }
 
 bool SameFile(const FileIdentity &a, const FileIdentity &b) {

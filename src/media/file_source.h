@@ -14,6 +14,8 @@
 // the stream's calls fail from then on.
 #pragma once
 
+#include "asf/asf_header.h"
+
 #include <stdint.h>
 #include <windows.h>
 #include <objidl.h>
@@ -56,6 +58,12 @@ bool FileSourceSize(const FileSource &source, uint64_t *size);
 // Reads as ReadFileSourceAt does, in the shape the header readers take
 // (AsfReadFn); context is the FileSource.
 size_t ReadFileSourceFor(void *context, uint64_t offset, void *buffer, size_t size);
+
+// Reads the file's ASF header and past it, as ReadAsfHeaderAndData does
+// (asf/asf_header.h), handing its attributes to emit. False, with nothing
+// emitted and held unjudged, also where the file's size or the reading's
+// memory cannot be had.
+bool ReadAsfFile(const FileSource &source, AsfAttributeFn emit, void *emitContext, AsfHeld *held);
 
 // Which file this is, and as it stands now: the same file by another name
 // is the same, a file rewritten since is not.

@@ -3,7 +3,6 @@
 #include <string.h>
 
 #include "asf/asf_probe.h"
-#include "asf/asf_refusal.h"
 #include "wine/open_deadline.h"
 #include "wine/wine_runtime.h"
 
@@ -48,17 +47,44 @@ CreateSyncReaderFn RuntimeFactory() {
     return reinterpret_cast<CreateSyncReaderFn>(published);
 }
 
-// False when the file starts as ASF and cannot be a whole ASF file, or,
-// under Wine, has a header its runtime refuses (asf_refusal.h). Anything
-// else may be content the runtime plays (an MP3 named .wma, say) or
-// refuses at once.
-bool RuntimeMayOpen(const FileSource &source) {
+void IgnoreAttribute(void *, const AsfAttribute &) {}
+
+// Nothing for a file that starts as ASF and cannot be a whole ASF file;
+// under Wine, what the plug-in's own reading says (AskOfWine). Anything
+// else may be content a runtime plays (an MP3 named .wma, say) or refuses
+// at once.
+RuntimeAsk AskOfRuntime(const FileSource &source) {
     uint8_t first[kAsfProbeBytes];
     DWORD count = ReadFileSourceAt(source, 0, first, sizeof(first));
     uint64_t size;
-    if (!StartsAsAsf(first, count)) return true;
-    if (!FileSourceSize(source, &size) || !CanStartAsfFile(first, count, size)) return false;
-    return !RuntimeIsWine() || !AsfHeaderRefused(ReadFileSourceFor, const_cast<FileSource *>(&source), size);
+    if (!StartsAsAsf(first, count)) return kAskRuntime;
+    if (!FileSourceSize(source, &size) || !CanStartAsfFile(first, count, size)) return kAskNothing;
+    if (!RuntimeIsWine()) return kAskRuntime;
+    AsfHeld held;
+    ReadAsfFile(source, IgnoreAttribute, nullptr, &held);
+    return AskOfWine(held);
+}
+
+// Opens the hold's reader, a vouched file's as many times as Wine's
+// runtime may need (kWineOpenTries); each try that fails gives its reader
+// back and makes a new one. False when the open was given up on or not
+// asked: the reader is then none of the caller's business.
+OpenOutcome OpenWithTries(ReaderHold *hold, CreateSyncReaderFn create, const WCHAR *wideName, bool ownFile,
+                          RuntimeAsk ask, const ReaderVisit *visit, HRESULT *lastStatus) {
+    const DWORD start = GetTickCount();
+    for (int tries = 1;; ++tries) {
+        OpenOutcome outcome = OpenBeforeDeadline(hold->reader, ownFile ? &hold->source : nullptr, wideName,
+                                                 ask == kAskRuntimeVouched, visit, lastStatus);
+        if (outcome != kOpenReturned || SUCCEEDED(*lastStatus) || ask != kAskRuntimeVouched ||
+            tries >= kWineOpenTries || GetTickCount() - start >= kWineOpenRetryBudgetMs)
+            return outcome;
+        ReleaseReader(hold);
+        *lastStatus = create(nullptr, WMT_RIGHT_PLAYBACK, &hold->reader);
+        if (FAILED(*lastStatus)) {
+            hold->reader = nullptr;
+            return kOpenReturned;
+        }
+    }
 }
 
 // This thread, told apart from every other: a thread that starts after
@@ -108,7 +134,8 @@ void OpenReader(const char *fileName, ReaderHold *hold, HRESULT *lastStatus, con
         return;
     }
     bool ownFile = opening == kFileOpened;
-    if (ownFile && !RuntimeMayOpen(hold->source)) {
+    RuntimeAsk ask = ownFile ? AskOfRuntime(hold->source) : kAskRuntime;
+    if (ask == kAskNothing) {
         *lastStatus = HRESULT_FROM_WIN32(ERROR_BAD_FORMAT);
         return;
     }
@@ -132,8 +159,7 @@ void OpenReader(const char *fileName, ReaderHold *hold, HRESULT *lastStatus, con
     // A file that did not open shows itself later as a stream without samples
     // or a file without attributes. The reader is given back at once: a
     // reader whose Open failed has nothing to offer.
-    OpenOutcome outcome =
-        OpenBeforeDeadline(hold->reader, ownFile ? &hold->source : nullptr, wideName, visit, lastStatus);
+    OpenOutcome outcome = OpenWithTries(hold, create, wideName, ownFile, ask, visit, lastStatus);
     if (outcome == kOpenGivenUp) {
         // The reader is the stuck open's now. Its stream is cut off from the
         // file, which then stays locked by nobody; the owner reads the

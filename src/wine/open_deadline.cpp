@@ -176,7 +176,7 @@ OpenJob *NewJob(IWMSyncReader *reader, IStream *stream, const WCHAR *name, const
 
 }  // namespace
 
-OpenOutcome OpenBeforeDeadline(IWMSyncReader *reader, const FileSource *file, const WCHAR *name,
+OpenOutcome OpenBeforeDeadline(IWMSyncReader *reader, const FileSource *file, const WCHAR *name, bool vouched,
                                const ReaderVisit *visit, HRESULT *status) {
     IStream *stream = file ? StreamOf(*file) : nullptr;
     if (!RuntimeIsWine()) {
@@ -185,7 +185,8 @@ OpenOutcome OpenBeforeDeadline(IWMSyncReader *reader, const FileSource *file, co
         return kOpenReturned;
     }
     *status = kGivenUp;
-    if (WasGivenUp(file) || InterlockedCompareExchange(&gGivenUpNow, 0, 0) >= kMostOpensGivenUp)
+    LONG outstanding = InterlockedCompareExchange(&gGivenUpNow, 0, 0);
+    if (outstanding >= (vouched ? kMostOpensOutstanding : kMostOpensGivenUp) || WasGivenUp(file))
         return kOpenNotAsked;
     OpenJob *job = NewJob(reader, stream, name, visit);
     if (!job || !StartJob(job)) {

@@ -14,11 +14,15 @@
 // refuses at the header from reaching it at all. Both can go once Wine's
 // wait has a timeout or decodebin passes the demuxer's error on.
 //
-// An open given up never comes back (the runtime keeps some 4 threads and
-// 12 to 14 MB of address space for it), and its reader is never touched
-// again. The same file, unchanged, is not asked again in this process, and
-// after kMostOpensGivenUp the runtime is asked nothing more: every file then
-// answers as one the runtime refused, until the player is started anew.
+// An open given up may never come back (the runtime keeps some 4 threads
+// and 12 to 14 MB of address space for it), and its reader is never touched
+// again. The same file, unchanged, is not asked again in this process.
+// While kMostOpensGivenUp opens are outstanding, content the plug-in cannot
+// vouch for (not ASF, or more than its reading examines) is not asked
+// either; an ASF file it reads whole with sound still is, up to
+// kMostOpensOutstanding in all: that bounds what stuck opens cost a 32-bit
+// process, and a session that gave up on some opens goes on playing the
+// files that play.
 // A worker waits 30 s for the next open before it ends, and keeps the DLL
 // loaded meanwhile. Nothing here ever waits for a worker but the open that
 // handed it work.
@@ -36,6 +40,7 @@ enum {
     // load GStreamer and may build its registry.
     kFirstOpenDeadlineMs = 60000,
     kMostOpensGivenUp = 8,
+    kMostOpensOutstanding = 16,
 };
 
 // What a caller does with a reader whose open succeeded, run on the thread
@@ -59,8 +64,9 @@ enum OpenOutcome {
 };
 
 // Opens `reader` on the stream over `file`, or by `name` where file is
-// null; then runs `visit`, where not null, if the open succeeded. After
+// null; then runs `visit`, where not null, if the open succeeded. `vouched`:
+// the plug-in's own reading found sound in the file (see above). After
 // kOpenGivenUp the caller must forget the reader (never use or release it)
 // and close the file so that nothing keeps it open.
-OpenOutcome OpenBeforeDeadline(IWMSyncReader *reader, const FileSource *file, const WCHAR *name,
+OpenOutcome OpenBeforeDeadline(IWMSyncReader *reader, const FileSource *file, const WCHAR *name, bool vouched,
                                const ReaderVisit *visit, HRESULT *status);

@@ -11,3 +11,8 @@ bool RuntimeIsWine() {
     }();
     return wine;
 }
+
+RuntimeAsk AskOfWine(const AsfHeld &held) {
+    if (held.content == kAsfSilent || held.protectedContent) return kAskNothing;
+    return held.content == kAsfSound ? kAskRuntimeVouched : kAskRuntime;
+}

@@ -15,7 +15,7 @@ if(FFMPEG)
 endif()
 
 vivu_native_test(native_asf ${CMAKE_CURRENT_LIST_DIR}/asf_header_test.cpp ${VIVU_ASF_SOURCES}
-                 ${VIVU_SRC}/asf/asf_refusal.cpp)
+                )
 if(FFMPEG)
     target_compile_definitions(native_asf PRIVATE "ASF_SAMPLE_FILE=\"${asf_sample}\"")
     add_dependencies(native_asf asf_sample)

@@ -1,13 +1,13 @@
 // Native checks of the ASF header reader: headers built by hand, damaged
-// headers, and one real file written by ffmpeg; and of which headers Wine's
-// runtime is never asked to open.
+// headers, and one real file written by ffmpeg; and of what any runtime can
+// play of a file.
 #include "asf/asf_header.h"
-#include "asf/asf_refusal.h"
 
 #include <gtest/gtest.h>
 #include <stdio.h>
 
 #include <algorithm>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -422,10 +422,16 @@ Bytes Packet(const std::vector<Payload> &payloads, bool timed) {
 // has an object of 1 s in each, packet k's sound ending at (k + 1) s;
 // packet 2's as four compressed objects of 250 bytes. Stream 2 (500 bytes
 // a second, declared in the header extension) has one object of 0.5 s in
-// packet 4, ending at 6.5 s, after everything in packet 5.
-Bytes FileOfSixPackets(uint32_t flags = 0, bool timed = true) {
-    Bytes file = Header({FileProperties(1, 70000000, 1000, flags, 1), AudioStream(1, 1000),
-                         HeaderExtension({ExtendedStream(2, AudioStream(2, 500))})});
+// packet 4, ending at 6.5 s, after everything in packet 5. `touch` may
+// change each packet k once it is built; `extra` children follow the
+// header's own.
+Bytes FileOfSixPackets(uint32_t flags = 0, bool timed = true,
+                       const std::function<void(uint32_t k, Bytes *packet)> &touch = nullptr,
+                       const std::vector<Bytes> &extra = {}) {
+    std::vector<Bytes> children = {FileProperties(1, 70000000, 1000, flags, 1), AudioStream(1, 1000),
+                                   HeaderExtension({ExtendedStream(2, AudioStream(2, 500))})};
+    children.insert(children.end(), extra.begin(), extra.end());
+    Bytes file = Header(children);
     Bytes data = Guid(kData);
     Put(&data, 50 + 6 * 3200, 8);
     data.resize(data.size() + 16, 0xCD);  // file id
@@ -436,6 +442,7 @@ Bytes FileOfSixPackets(uint32_t flags = 0, bool timed = true) {
         if (k == 2 && timed) payloads = {{1, 3000, 250, 0, 4 * 251, 250}};
         if (k == 4) payloads.push_back({2, 7000, 250, 0, 250, 0});
         Bytes packet = Packet(payloads, timed);
+        if (touch) touch(k, &packet);
         data.insert(data.end(), packet.begin(), packet.end());
     }
     file.insert(file.end(), data.begin(), data.end());
@@ -443,7 +450,8 @@ Bytes FileOfSixPackets(uint32_t flags = 0, bool timed = true) {
 }
 
 AsfHeld HeldBy(const Bytes &file) {
-    AsfHeld held = {false, ~0u};
+    AsfHeld held = {};
+    held.endMs = ~0u;
     Parse(file, nullptr, nullptr, &held);
     return held;
 }
@@ -597,29 +605,83 @@ TEST(AsfHeader, AHeaderOfCountlessTinyObjectsIsReadOnlyInPart) {
     EXPECT_LE(bytesRead, 2u * kAsfWindowBytes);
 }
 
-// `children` under a Header Object that counts `count` of them, then `after`.
-bool Refused(const std::vector<Bytes> &children, uint32_t count, const Bytes &after) {
-    Bytes file = Header(children);
-    for (int i = 0; i < 4; ++i) file[24 + i] = static_cast<uint8_t>(count >> (8 * i));
-    file.insert(file.end(), after.begin(), after.end());
-    MemoryFile memory{&file};
-    return AsfHeaderRefused(ReadMemory, &memory, file.size());
+// Packet 4 as the format allows it to be laid out, and damaged: its sound
+// (stream 2's, ending at 6.5 s) counts only where it parses whole; without
+// it the file's ends at 6 s. Offsets in the packet: flags at 0, packet
+// length at 5, padding at 7; the second payload's object offset at 1035.
+TEST(AsfHeader, PacketsParseInEveryLayoutTheFormatAllowsAndNotWhenDamaged) {
+    auto endWith = [](const std::function<void(Bytes *)> &change) {
+        return HeldBy(FileOfSixPackets(0, true, [&](uint32_t k, Bytes *p) { if (k == 4) change(p); })).endMs;
+    };
+    auto set16 = [](Bytes *p, size_t at, unsigned value) {
+        (*p)[at] = static_cast<uint8_t>(value);
+        (*p)[at + 1] = static_cast<uint8_t>(value >> 8);
+    };
+    auto get16 = [](const Bytes &p, size_t at) { return static_cast<unsigned>(p[at] | p[at + 1] << 8); };
+    EXPECT_EQ(endWith([](Bytes *) {}), 6500u);
+    EXPECT_EQ(endWith([](Bytes *p) { (*p)[0] = 0x92; }), 6500u) << "opaque data bit";
+    EXPECT_EQ(endWith([](Bytes *p) { (*p)[0] = 0xA0; }), 6500u) << "error correction of the two-byte kind";
+    EXPECT_EQ(endWith([&](Bytes *p) {  // a packet shorter than the packet size: the rest is padding
+        set16(p, 5, 3100);
+        set16(p, 7, get16(*p, 7) - 100);
+    }), 6500u);
+    EXPECT_EQ(endWith([&](Bytes *p) {  // consistent in itself, but longer than the packet size
+        set16(p, 5, 3201);
+        set16(p, 7, get16(*p, 7) + 1);
+    }), 6000u);
+    EXPECT_EQ(endWith([&](Bytes *p) { set16(p, 7, get16(*p, 7) - 1); }), 6000u) << "payloads and padding leave a byte";
+    EXPECT_EQ(endWith([&](Bytes *p) { set16(p, 7, get16(*p, 7) + 1); }), 6000u) << "padding overlaps a payload";
+    EXPECT_EQ(endWith([](Bytes *p) { (*p)[1035] = 1; }), 6000u) << "a fragment that runs past its object";
 }
 
-TEST(AsfRefusal, WhatWinesDemuxerRefusesWhileReadingTheHeader) {
-    Bytes padding = Object(kPadding, Bytes(16, 0)), past = padding, short23 = padding;
-    Bytes data = Object(kData, Bytes(26, 0));
+AsfContent ContentOf(const Bytes &file) { return HeldBy(file).content; }
+
+// Sound takes a header that reads whole, an audio stream and a packet that
+// parses; a file that is no ASF is left to the runtime.
+TEST(AsfHeader, WhatAnyRuntimeCanPlayOfTheFile) {
+    const Bytes whole = FileOfSixPackets();
+    const size_t data = whole.size() - 6 * 3200;
+    EXPECT_EQ(ContentOf(whole), kAsfSound);
+    EXPECT_FALSE(HeldBy(whole).protectedContent);
+    EXPECT_EQ(ContentOf(Bytes(whole.begin(), whole.begin() + data + 3199)), kAsfSilent) << "no whole packet";
+    Bytes zeros = whole;
+    std::fill(zeros.begin() + data, zeros.end(), 0);
+    EXPECT_EQ(ContentOf(zeros), kAsfSilent);
+    Bytes onlyPacket1 = zeros;  // the halving from the last packet steps over it
+    std::copy(whole.begin() + data + 3200, whole.begin() + data + 6400, onlyPacket1.begin() + data + 3200);
+    EXPECT_EQ(ContentOf(onlyPacket1), kAsfSound);
+    EXPECT_EQ(HeldBy(onlyPacket1).endMs, 2000u);
+
+    Bytes absurdCount = whole, fewerCounted = whole;
+    absurdCount[24] = absurdCount[25] = absurdCount[26] = absurdCount[27] = 0xFF;
+    fewerCounted[24] = 2;
+    EXPECT_EQ(ContentOf(absurdCount), kAsfSilent);
+    EXPECT_EQ(ContentOf(fewerCounted), kAsfSound);
+    Bytes noData = whole, varying = whole, noAudio = whole;
+    noData[data - 50] ^= 0xFF;
+    varying[30 + 24 + 72] ^= 1;  // the largest packet's size
+    const Bytes audio = Guid("F8699E40-5B4D-11CF-A8FD-00805F5C442B");
+    for (auto at = noAudio.begin(); (at = std::search(at, noAudio.end(), audio.begin(), audio.end())) != noAudio.end();)
+        *at ^= 0xFF;  // streams 1 and 2 of another media type
+    const size_t stream1 = 30 + 104;  // after the File Properties Object
+    EXPECT_EQ(ContentOf(noData), kAsfSilent);
+    EXPECT_EQ(ContentOf(varying), kAsfSilent);
+    EXPECT_EQ(HeldBy(noAudio).audioCount, 0u);
+    EXPECT_EQ(ContentOf(noAudio), kAsfSilent);
+    EXPECT_EQ(ContentOf(Bytes(whole.begin(), whole.begin() + data - 1)), kAsfSilent) << "header past the file";
+    EXPECT_EQ(ContentOf(Bytes{'I', 'D', '3', 4, 0, 0, 0, 0, 0, 0}), kAsfUnjudged);
+
+    // What Wine's demuxer refuses while reading the header: a child running
+    // past it, a protection object among the children it counts.
+    Bytes past = whole;
+    past[stream1 + 16] += 1;
+    EXPECT_EQ(ContentOf(past), kAsfSilent);
     Bytes encryption = Object("2211B3FB-BD23-11D2-B4B7-00A0C955FC6E", Bytes(16, 0));
-    past[16] = 41;     // one byte past the header's end
-    short23[16] = 23;  // shorter than an object's own head
-    EXPECT_FALSE(Refused({padding, padding}, 2, data));
-    EXPECT_FALSE(Refused({padding, encryption}, 1, data)) << "past the count nothing is read";
-    EXPECT_TRUE(Refused({padding, encryption}, 2, data));
-    EXPECT_TRUE(Refused({padding, past}, 2, data));
-    EXPECT_TRUE(Refused({short23}, 1, data));
-    EXPECT_TRUE(Refused({padding}, 2, data)) << "fewer children than counted";
-    EXPECT_TRUE(Refused({padding}, 1, padding)) << "no Data Object after the header";
-    EXPECT_TRUE(Refused({padding}, 1, Bytes(data.begin(), data.begin() + 49))) << "cut inside the Data Object's head";
+    Bytes guarded = FileOfSixPackets(0, true, nullptr, {encryption});
+    EXPECT_TRUE(HeldBy(guarded).protectedContent);
+    EXPECT_EQ(ContentOf(guarded), kAsfSound);
+    guarded[24] = 3;  // the protection object lies past the count: never read
+    EXPECT_FALSE(HeldBy(guarded).protectedContent);
 }
 
 #ifdef ASF_SAMPLE_FILE
@@ -651,8 +713,14 @@ TEST(AsfHeader, RealFileWrittenByFfmpeg) {
     EXPECT_EQ(TextOf(Find(list, u"WM/AlbumTitle")), u"\u041a\u0438\u043d\u043e");
     ASSERT_NE(Find(list, u"WM/TrackNumber"), nullptr);
     EXPECT_EQ(TextOf(Find(list, u"WM/TrackNumber")), u"5");
-    // Its last packet ends where its sound does.
+    // Its last packet ends where its sound does; its one audio stream is
+    // as ffmpeg was asked to write it.
     AsfHeld held = HeldBy(file);
+    EXPECT_EQ(held.content, kAsfSound);
+    ASSERT_EQ(held.audioCount, 1u);
+    EXPECT_EQ(held.audio[0].formatTag, 0x161u);
+    EXPECT_EQ(held.audio[0].sampleRate, 22050u);
+    EXPECT_EQ(held.audio[0].channels, 1u);
     EXPECT_TRUE(held.known);
     EXPECT_NEAR(held.endMs, duration / 10000.0, 200);
 }
