@@ -14,14 +14,16 @@
 // refuses at the header from reaching it at all. Both can go once Wine's
 // wait has a timeout or decodebin passes the demuxer's error on.
 //
-// An open given up never comes back (the runtime keeps some 4 threads and
-// 12 to 14 MB of address space for it), and its reader is never touched
-// again. The same file, unchanged, is not asked again in this process, and
-// after kMostOpensGivenUp the runtime is asked nothing more: every file then
-// answers as one the runtime refused, until the player is started anew.
-// A worker waits 30 s for the next open before it ends, and keeps the DLL
-// loaded meanwhile. Nothing here ever waits for a worker but the open that
-// handed it work.
+// An open given up may never come back; its reader is kept as a stuck
+// reader (wine_worker.h), never touched again. The same file, unchanged, is
+// not asked again in this process, and while kMostOpensGivenUp stuck
+// readers are kept the runtime is asked nothing: every file then answers
+// as one the runtime refused.
+//
+// Threads: an open runs on a worker (wine_worker.h) that then waits
+// kWorkerIdleMs (open_deadline.cpp) for the next open before it ends. The
+// caller waits for its own open up to the deadline and for nothing else;
+// no one ever waits for a worker.
 #pragma once
 
 #include <windows.h>
@@ -39,14 +41,16 @@ enum {
 };
 
 // What a caller does with a reader whose open succeeded, run on the thread
-// that opened it as soon as the open returns, before OpenBeforeDeadline
-// does. Wine's runtime starts decoding as its open returns and loses some
-// 10 KB (Wine 8, GStreamer 1.22) when a reader is closed after its first
-// audio is decoded and before any is read; a query that closes its reader
-// here is done well before that, while handed back to the caller's thread
-// it is not (the hand-over alone takes about half a millisecond). Not
-// given up on once it has started, so it must not wait on the runtime's
-// decoding.
+// that opened it (the worker under Wine, the caller on Windows) as soon as
+// the open returns, while the caller waits in OpenBeforeDeadline. It may
+// close and release the reader. An open given up never runs it, so the
+// visit and its context need outlive only OpenBeforeDeadline. Not given
+// up on once it has started, so it must not wait on the runtime's
+// decoding. Wine's runtime starts decoding as its open returns and loses
+// some 10 KB (Wine 8, GStreamer 1.22) when a reader is closed after its
+// first audio is decoded and before any is read; a query that closes its
+// reader here is done well before that, while handed back to the caller's
+// thread it is not (the hand-over alone takes about half a millisecond).
 struct ReaderVisit {
     void (*run)(void *context, IWMSyncReader *reader);
     void *context;
@@ -59,8 +63,10 @@ enum OpenOutcome {
 };
 
 // Opens `reader` on the stream over `file`, or by `name` where file is
-// null; then runs `visit`, where not null, if the open succeeded. After
-// kOpenGivenUp the caller must forget the reader (never use or release it)
-// and close the file so that nothing keeps it open.
+// null; then runs `visit`, where not null, if the open succeeded. The open
+// holds a reference to the stream and a copy of the name of its own. After
+// kOpenGivenUp the reader belongs to the worker, which releases it should
+// the open ever come back: the caller must forget it (never use or release
+// it) and close the file, so that the stuck open reads nothing more.
 OpenOutcome OpenBeforeDeadline(IWMSyncReader *reader, const FileSource *file, const WCHAR *name,
                                const ReaderVisit *visit, HRESULT *status);
