@@ -84,14 +84,15 @@ bool SwitchToFreshReader(DecodeStream *stream, QWORD start) {
 
 // Every SetRange the stream makes: Wine's reader must keep nothing when it
 // is sought. It is read on first, within what a player's seek can bear;
-// past that a fresh reader takes over, or where none can be had, the old
-// one is read on however long it takes.
+// past that a fresh reader takes over. Where none can be had the old one is
+// retired and the stream ends here: sought, it would skip audio or abort.
 HRESULT SetRangeSettled(DecodeStream *stream, QWORD start) {
     HRESULT status = S_OK;
-    if (SettleReader(stream->reader.reader, &stream->lastPiece, kSeekSettleMs) ||
-        !SwitchToFreshReader(stream, start)) {
-        SettleReader(stream->reader.reader, &stream->lastPiece, INFINITE);
+    if (SettleReader(stream->reader.reader, &stream->lastPiece, kSeekSettleMs)) {
         status = stream->reader.reader->SetRange(start, 0);
+    } else if (!SwitchToFreshReader(stream, start)) {
+        RetireReader(&stream->reader, stream->lastPiece);
+        status = HRESULT_FROM_WIN32(ERROR_TIMEOUT);
     }
     stream->lastPiece = 0;
     return status;
@@ -156,6 +157,7 @@ bool Land(DecodeStream *stream, BYTE **bytes, DWORD *length) {
 // samples before a seek's position. False at the end or on a reader error.
 bool FetchSample(DecodeStream *stream, BYTE **bytes, DWORD *length) {
     for (;;) {
+        if (!stream->reader.reader) return false;  // retired by a seek that found no way on
         stream->lastStatus = stream->reader.reader->GetNextSample(
             0, &stream->sample, &stream->sampleTime, &stream->sampleDuration, &stream->sampleFlags,
             &stream->outputNumber, nullptr);
