@@ -1,7 +1,6 @@
 #include "media/decode_stream.h"
 
 #include <malloc.h>
-#include <stdlib.h>
 #include <string.h>
 
 #include "wine/retired_readers.h"
@@ -66,10 +65,9 @@ void TuneToAudio(IWMSyncReader *reader, AudioOutput *audio) {
 // the player was told, in place of the stream's own, which is retired.
 // False, with the stream as it was, when none could be had.
 bool SwitchToFreshReader(DecodeStream *stream, QWORD start) {
-    if (!stream->fileName) return false;
     ReaderHold fresh;
     HRESULT status;
-    OpenReader(stream->fileName, &fresh, &status);
+    OpenSecondReader(stream->reader.source, &fresh, &status);
     AudioOutput audio = AudioOutput();
     if (fresh.reader) TuneToAudio(fresh.reader, &audio);
     if (!fresh.reader || !SameFormat(audio, stream->audio) || FAILED(fresh.reader->SetRange(start, 0))) {
@@ -231,7 +229,6 @@ void VIVU_CDECL Close(DecodeStream *stream) {
     if (!stream) return;
     ReleaseSample(stream);
     RetireReader(&stream->reader, stream->lastPiece);
-    free(stream->fileName);
     _aligned_free(stream);
 }
 
@@ -267,7 +264,6 @@ DecodeStream *VIVU_CDECL OpenStream(InputModule *, const char *fileName, int32_t
     stream->landing = false;
     stream->seek = SeekLanding();
     stream->lastPiece = 0;
-    stream->fileName = fileName ? _strdup(fileName) : nullptr;
     OpenReader(fileName, &stream->reader, &stream->lastStatus);
     ChooseAudio(stream);
     return stream;

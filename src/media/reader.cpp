@@ -75,6 +75,48 @@ bool SameThread(const ThreadMark &a, const ThreadMark &b) {
     return a.id != 0 && a.id == b.id && a.created == b.created;
 }
 
+void EmptyHold(ReaderHold *hold) {
+    hold->reader = nullptr;
+    hold->source = NoFileSource();
+    hold->comInitialized = false;
+    hold->comThread = ThreadMark{0, 0};
+}
+
+// Initialises COM on this thread, creates a reader and opens it on
+// hold->source's stream, or by `name` where hold->source has no file.
+OpenOutcome CreateAndOpen(ReaderHold *hold, const WCHAR *name, const ReaderVisit *visit, HRESULT *lastStatus) {
+    // A thread already in the multithreaded apartment answers
+    // RPC_E_CHANGED_MODE: COM is usable, and nothing is to be undone.
+    *lastStatus = CoInitialize(nullptr);
+    hold->comInitialized = SUCCEEDED(*lastStatus);
+    hold->comThread = ThisThread();
+
+    CreateSyncReaderFn create = RuntimeFactory();
+    if (!create) {
+        *lastStatus = HRESULT_FROM_WIN32(ERROR_MOD_NOT_FOUND);
+        return kOpenNotAsked;
+    }
+    *lastStatus = create(nullptr, WMT_RIGHT_PLAYBACK, &hold->reader);
+    if (FAILED(*lastStatus)) {
+        hold->reader = nullptr;
+        return kOpenNotAsked;
+    }
+    // A file that did not open shows itself later as a stream without samples
+    // or a file without attributes. The reader is given back at once: a
+    // reader whose Open failed has nothing to offer.
+    FileSource *file = StreamOf(hold->source) ? &hold->source : nullptr;
+    OpenOutcome outcome = OpenBeforeDeadline(hold->reader, file, name, visit, lastStatus);
+    if (outcome == kOpenGivenUp) {
+        // The reader is the stuck open's now. Its stream is cut off from the
+        // file, which then stays locked by nobody.
+        hold->reader = nullptr;
+        CloseFileSource(&hold->source);
+    } else if (FAILED(*lastStatus)) {
+        ReleaseReader(hold);
+    }
+    return outcome;
+}
+
 }  // namespace
 
 void ReleaseReader(ReaderHold *hold) {
@@ -89,11 +131,7 @@ bool WideFileName(const char *fileName, WCHAR *wide) {
 }
 
 void OpenReader(const char *fileName, ReaderHold *hold, HRESULT *lastStatus, const ReaderVisit *visit) {
-    hold->reader = nullptr;
-    hold->source = NoFileSource();
-    hold->comInitialized = false;
-    hold->comThread = ThreadMark{0, 0};
-
+    EmptyHold(hold);
     WCHAR wideName[kFileNameUnits];
     if (!WideFileName(fileName, wideName)) {
         *lastStatus = HRESULT_FROM_WIN32(ERROR_FILENAME_EXCED_RANGE);
@@ -112,38 +150,20 @@ void OpenReader(const char *fileName, ReaderHold *hold, HRESULT *lastStatus, con
         *lastStatus = HRESULT_FROM_WIN32(ERROR_BAD_FORMAT);
         return;
     }
+    // The owner reads the header of a file given up on from a handle of
+    // its own.
+    if (CreateAndOpen(hold, wideName, visit, lastStatus) == kOpenGivenUp && ownFile)
+        OpenFileSource(wideName, &hold->source);
+}
 
-    // A thread already in the multithreaded apartment answers
-    // RPC_E_CHANGED_MODE: COM is usable, and nothing is to be undone.
-    *lastStatus = CoInitialize(nullptr);
-    hold->comInitialized = SUCCEEDED(*lastStatus);
-    hold->comThread = ThisThread();
-
-    CreateSyncReaderFn create = RuntimeFactory();
-    if (!create) {
-        *lastStatus = HRESULT_FROM_WIN32(ERROR_MOD_NOT_FOUND);
+void OpenSecondReader(const FileSource &file, ReaderHold *hold, HRESULT *lastStatus) {
+    EmptyHold(hold);
+    hold->source = ShareFileSource(file);
+    if (!StreamOf(hold->source)) {
+        *lastStatus = HRESULT_FROM_WIN32(ERROR_INVALID_HANDLE);
         return;
     }
-    *lastStatus = create(nullptr, WMT_RIGHT_PLAYBACK, &hold->reader);
-    if (FAILED(*lastStatus)) {
-        hold->reader = nullptr;
-        return;
-    }
-    // A file that did not open shows itself later as a stream without samples
-    // or a file without attributes. The reader is given back at once: a
-    // reader whose Open failed has nothing to offer.
-    OpenOutcome outcome =
-        OpenBeforeDeadline(hold->reader, ownFile ? &hold->source : nullptr, wideName, visit, lastStatus);
-    if (outcome == kOpenGivenUp) {
-        // The reader is the stuck open's now. Its stream is cut off from the
-        // file, which then stays locked by nobody; the owner reads the
-        // header from a handle of its own.
-        hold->reader = nullptr;
-        CloseFileSource(&hold->source);
-        if (ownFile) OpenFileSource(wideName, &hold->source);
-        return;
-    }
-    if (FAILED(*lastStatus)) ReleaseReader(hold);
+    CreateAndOpen(hold, nullptr, nullptr, lastStatus);
 }
 
 void CloseReader(ReaderHold *hold) {

@@ -421,9 +421,11 @@ TEST_F(WinePiecesTest, ASeekMidSampleLandsExactlyWithNothingKept) {
 // on to the end within a seek. A fresh reader goes on from the position;
 // the old one is read on and closed meanwhile on another thread.
 TEST_F(WinePiecesTest, ASeekThatCannotSettleInTimeGoesOnFromAFreshReader) {
-    DefineFile(kSong, std::vector<uint32_t>(40, 32768));
+    std::string path = ScratchPath("fresh.wma");
+    std::ofstream(path, std::ios::binary) << "ID3" << std::string(200, 'f');
+    DefineFile(path, std::vector<uint32_t>(40, 32768));
     Standin_SetFailures(kWinePieces | kSlowSamples);
-    DecodeStream *stream = Open(kSong);
+    DecodeStream *stream = Open(path);
     const uint8_t *data;
     ASSERT_EQ(Read(stream, &data), 16384u);
     ASSERT_EQ(Seek(stream, 300), 300);
@@ -434,6 +436,26 @@ TEST_F(WinePiecesTest, ASeekThatCannotSettleInTimeGoesOnFromAFreshReader) {
     Standin_SetFailures(kWinePieces);
     EXPECT_TRUE(ReadAll(stream, SamplesFrom(30, 40, 32768), nullptr));
     EXPECT_EQ(Record().keptRestsMet, 0);
+}
+
+// The fresh reader reads the file the stream holds, never its name: the
+// file renamed meanwhile plays on from the position.
+TEST_F(WinePiecesTest, ASeeksFreshReaderReadsTheFileRenamedSincePlayStarted) {
+    std::string path = ScratchPath("before.wma"), renamed = ScratchPath("after.wma");
+    std::ofstream(path, std::ios::binary) << "ID3" << std::string(200, 'm');
+    DeleteFileA(renamed.c_str());
+    DefineFile(path, std::vector<uint32_t>(40, 32768));
+    DefineFile(renamed, std::vector<uint32_t>(40, 32768));  // where the stand-in finds the bytes now
+    Standin_SetFailures(kWinePieces | kSlowSamples);
+    DecodeStream *stream = Open(path);
+    const uint8_t *data;
+    ASSERT_EQ(Read(stream, &data), 16384u);
+    ASSERT_TRUE(MoveFileA(path.c_str(), renamed.c_str()));
+    ASSERT_EQ(Seek(stream, 300), 300);
+    Standin_SetFailures(kWinePieces);
+    EXPECT_TRUE(ReadAll(stream, SamplesFrom(30, 40, 32768), nullptr));
+    EXPECT_EQ(Record().streamOpens, 2);
+    EXPECT_EQ(Record().opens, 0) << "the fresh reader opened the file by name";
 }
 
 // Where no fresh reader can be had (here the runtime refuses a second
