@@ -59,7 +59,7 @@ uint32_t DropNextPiece(IWMSyncReader *reader) {
 
 // Reads the reader on within budgetMs and closes it with its file; one
 // that still keeps a rest is kept, never closed (its Close would abort the
-// process), and its file closed under it.
+// process), its stream cut off from the file.
 void CloseOrKeep(ReaderHold *hold, uint32_t lastPiece, uint32_t budgetMs) {
     if (!SettleReader(hold->reader, &lastPiece, budgetMs)) {
         hold->reader = nullptr;

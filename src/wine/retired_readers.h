@@ -22,8 +22,8 @@
 // from RetireReader on, and no other thread touches them again. The worker
 // reads each on until it keeps nothing, then closes the reader and then
 // its file; one that still keeps a rest kRetiredSettleMs after it was
-// retired is kept as a stuck reader instead: never closed, its file closed
-// under it so that it reads nothing more.
+// retired is kept as a stuck reader instead: never closed, its stream cut
+// off from the file (file_source.h) so that it reads nothing more.
 #pragma once
 
 #include <stdint.h>
