@@ -1,7 +1,6 @@
 #include "media/decode_stream.h"
 
 #include <malloc.h>
-#include <stdlib.h>
 #include <string.h>
 
 #include "wine/retired_readers.h"
@@ -66,10 +65,9 @@ void TuneToAudio(IWMSyncReader *reader, AudioOutput *audio) {
 // the player was told, in place of the stream's own, which is retired.
 // False, with the stream as it was, when none could be had.
 bool SwitchToFreshReader(DecodeStream *stream, QWORD start) {
-    if (!stream->fileName) return false;
     ReaderHold fresh;
     HRESULT status;
-    OpenReader(stream->fileName, &fresh, &status);
+    OpenSecondReader(stream->reader.source, &fresh, &status);
     AudioOutput audio = AudioOutput();
     if (fresh.reader) TuneToAudio(fresh.reader, &audio);
     if (!fresh.reader || !SameFormat(audio, stream->audio) || FAILED(fresh.reader->SetRange(start, 0))) {
@@ -84,14 +82,15 @@ bool SwitchToFreshReader(DecodeStream *stream, QWORD start) {
 
 // Every SetRange the stream makes: Wine's reader must keep nothing when it
 // is sought. It is read on first, within what a player's seek can bear;
-// past that a fresh reader takes over, or where none can be had, the old
-// one is read on however long it takes.
+// past that a fresh reader takes over. Where none can be had the old one is
+// retired and the stream ends here: sought, it would skip audio or abort.
 HRESULT SetRangeSettled(DecodeStream *stream, QWORD start) {
     HRESULT status = S_OK;
-    if (SettleReader(stream->reader.reader, &stream->lastPiece, kSeekSettleMs) ||
-        !SwitchToFreshReader(stream, start)) {
-        SettleReader(stream->reader.reader, &stream->lastPiece, INFINITE);
+    if (SettleReader(stream->reader.reader, &stream->lastPiece, kSeekSettleMs)) {
         status = stream->reader.reader->SetRange(start, 0);
+    } else if (!SwitchToFreshReader(stream, start)) {
+        RetireReader(&stream->reader, stream->lastPiece);
+        status = HRESULT_FROM_WIN32(ERROR_TIMEOUT);
     }
     stream->lastPiece = 0;
     return status;
@@ -156,6 +155,7 @@ bool Land(DecodeStream *stream, BYTE **bytes, DWORD *length) {
 // samples before a seek's position. False at the end or on a reader error.
 bool FetchSample(DecodeStream *stream, BYTE **bytes, DWORD *length) {
     for (;;) {
+        if (!stream->reader.reader) return false;  // retired by a seek that found no way on
         stream->lastStatus = stream->reader.reader->GetNextSample(
             0, &stream->sample, &stream->sampleTime, &stream->sampleDuration, &stream->sampleFlags,
             &stream->outputNumber, nullptr);
@@ -229,7 +229,6 @@ void VIVU_CDECL Close(DecodeStream *stream) {
     if (!stream) return;
     ReleaseSample(stream);
     RetireReader(&stream->reader, stream->lastPiece);
-    free(stream->fileName);
     _aligned_free(stream);
 }
 
@@ -265,7 +264,6 @@ DecodeStream *VIVU_CDECL OpenStream(InputModule *, const char *fileName, int32_t
     stream->landing = false;
     stream->seek = SeekLanding();
     stream->lastPiece = 0;
-    stream->fileName = fileName ? _strdup(fileName) : nullptr;
     OpenReader(fileName, &stream->reader, &stream->lastStatus);
     ChooseAudio(stream);
     return stream;

@@ -33,7 +33,6 @@ struct DecodeStream {
     DWORD outputNumber;
     HRESULT lastStatus;       // status of the latest reader call
     uint32_t lastPiece;       // bytes of the latest sample taken; 0 after an open, a seek or a failed read
-    char *fileName;           // the name opened, for a fresh reader should a seek need one; may be null
     uint32_t remainderLength; // bytes at staging + firstChunkBytes still to hand out; 0: none
     alignas(64) uint8_t staging[kStagingBytes];  // cache-line aligned: copies run at memcpy speed
     uint32_t heldOffset;      // the next byte of the held sample's tail

@@ -11,49 +11,71 @@ const HRESULT kFileClosed = HRESULT_FROM_WIN32(ERROR_INVALID_HANDLE);
 
 }  // namespace
 
-// A read-only IStream over the handle. The runtime may call it from a thread
-// of its own, and a runtime that keeps a reference may call it after the
-// owner closed the file: the lock keeps the handle from closing under a read
-// and the reads of both threads apart.
+// The file's handle, shared by every stream over it. The lock keeps the
+// handle from closing under a read, and the reads of all streams and
+// threads apart (ReadLocked).
+struct SharedHandle {
+    CRITICAL_SECTION lock;
+    HANDLE handle;
+    bool sharesWriting;  // another program may be writing the file meanwhile
+    LONG openStreams;    // streams not yet closed: the handle closes with the last
+    LONG references;     // streams that point here, closed or not: freed with the last
+};
+
+// A read-only IStream over the handle, with a position of its own. The
+// runtime may call it from a thread of its own, and a runtime that keeps a
+// reference may call it after the owner closed the file.
 class FileStream final : public IStream {
   public:
-    // sharesWriting: another program may be writing the file meanwhile.
-    FileStream(HANDLE file, bool sharesWriting) : file_(file), sharesWriting_(sharesWriting) {
-        InitializeCriticalSection(&lock_);
+    // Takes one of file's references and one of its open streams.
+    explicit FileStream(SharedHandle *file) : file_(file) {}
+
+    // A second stream over the same handle, starting at 0; null once this
+    // one is closed or out of memory.
+    FileStream *Share() {
+        EnterCriticalSection(&file_->lock);
+        FileStream *second = closed_ ? nullptr : new (std::nothrow) FileStream(file_);
+        if (second) {
+            ++file_->openStreams;
+            ++file_->references;
+        }
+        LeaveCriticalSection(&file_->lock);
+        return second;
     }
 
     // Reads at an offset; 0 on an error and once the file is closed.
     DWORD ReadAt(uint64_t offset, void *buffer, DWORD size) {
-        EnterCriticalSection(&lock_);
+        EnterCriticalSection(&file_->lock);
         DWORD got;
         ReadLocked(offset, buffer, size, &got);
-        LeaveCriticalSection(&lock_);
+        LeaveCriticalSection(&file_->lock);
         return got;
     }
 
     // False once the file is closed.
     bool Size(uint64_t *size) {
-        EnterCriticalSection(&lock_);
+        EnterCriticalSection(&file_->lock);
         LARGE_INTEGER bytes;
-        bool known = file_ != INVALID_HANDLE_VALUE && GetFileSizeEx(file_, &bytes);
-        LeaveCriticalSection(&lock_);
+        bool known = !closed_ && GetFileSizeEx(file_->handle, &bytes);
+        LeaveCriticalSection(&file_->lock);
         if (known) *size = static_cast<uint64_t>(bytes.QuadPart);
         return known;
     }
 
     // False once the file is closed.
     bool Identify(BY_HANDLE_FILE_INFORMATION *facts) {
-        EnterCriticalSection(&lock_);
-        bool known = file_ != INVALID_HANDLE_VALUE && GetFileInformationByHandle(file_, facts);
-        LeaveCriticalSection(&lock_);
+        EnterCriticalSection(&file_->lock);
+        bool known = !closed_ && GetFileInformationByHandle(file_->handle, facts);
+        LeaveCriticalSection(&file_->lock);
         return known;
     }
 
+    // Cuts this stream off the file; the last stream over it closes it.
     void CloseFile() {
-        EnterCriticalSection(&lock_);
-        if (file_ != INVALID_HANDLE_VALUE) CloseHandle(file_);
-        file_ = INVALID_HANDLE_VALUE;
-        LeaveCriticalSection(&lock_);
+        EnterCriticalSection(&file_->lock);
+        if (!closed_ && --file_->openStreams == 0) CloseHandle(file_->handle);
+        closed_ = true;
+        LeaveCriticalSection(&file_->lock);
     }
 
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID id, void **object) override {
@@ -81,21 +103,21 @@ class FileStream final : public IStream {
     HRESULT STDMETHODCALLTYPE Read(void *buffer, ULONG size, ULONG *read) override {
         if (read) *read = 0;
         if (!buffer && size) return STG_E_INVALIDPOINTER;
-        EnterCriticalSection(&lock_);
+        EnterCriticalSection(&file_->lock);
         DWORD got = 0;
         HRESULT status = ReadLocked(position_, buffer, size, &got);
         position_ += got;
-        LeaveCriticalSection(&lock_);
+        LeaveCriticalSection(&file_->lock);
         if (read) *read = got;
         if (FAILED(status)) return status;
         return got == size ? S_OK : S_FALSE;
     }
 
     HRESULT STDMETHODCALLTYPE Seek(LARGE_INTEGER move, DWORD origin, ULARGE_INTEGER *newPosition) override {
-        EnterCriticalSection(&lock_);
+        EnterCriticalSection(&file_->lock);
         HRESULT status = MovePosition(move, origin);
         if (SUCCEEDED(status) && newPosition) newPosition->QuadPart = position_;
-        LeaveCriticalSection(&lock_);
+        LeaveCriticalSection(&file_->lock);
         return status;
     }
 
@@ -107,7 +129,7 @@ class FileStream final : public IStream {
         if (!Size(&size)) return kFileClosed;
         stat->type = STGTY_STREAM;
         stat->cbSize.QuadPart = size;
-        stat->grfMode = STGM_READ | (sharesWriting_ ? STGM_SHARE_DENY_NONE : STGM_SHARE_DENY_WRITE);
+        stat->grfMode = STGM_READ | (file_->sharesWriting ? STGM_SHARE_DENY_NONE : STGM_SHARE_DENY_WRITE);
         return S_OK;
     }
 
@@ -124,17 +146,18 @@ class FileStream final : public IStream {
     HRESULT STDMETHODCALLTYPE Clone(IStream **) override { return E_NOTIMPL; }
 
   private:
-    // The handle's one file pointer is shared by the runtime's thread and the
-    // plug-in's, so each seek and its read go together under the lock. (A
-    // read that names its offset would need no seek, but Wine takes several
-    // times longer over it.)
+    // The handle's one file pointer is shared by every stream over it, the
+    // runtime's threads and the plug-in's, so each seek and its read go
+    // together under the lock. (A read that names its offset would need no
+    // seek, but Wine takes several times longer over it.)
     // *got is 0 on an error.
     HRESULT ReadLocked(uint64_t offset, void *buffer, DWORD size, DWORD *got) {
         *got = 0;
-        if (file_ == INVALID_HANDLE_VALUE) return kFileClosed;
+        if (closed_) return kFileClosed;
         LARGE_INTEGER at;
         at.QuadPart = static_cast<LONGLONG>(offset);
-        if (!SetFilePointerEx(file_, at, nullptr, FILE_BEGIN) || !ReadFile(file_, buffer, size, got, nullptr)) {
+        HANDLE handle = file_->handle;
+        if (!SetFilePointerEx(handle, at, nullptr, FILE_BEGIN) || !ReadFile(handle, buffer, size, got, nullptr)) {
             *got = 0;
             return HRESULT_FROM_WIN32(GetLastError());
         }
@@ -142,11 +165,11 @@ class FileStream final : public IStream {
     }
 
     HRESULT MovePosition(LARGE_INTEGER move, DWORD origin) {
-        if (file_ == INVALID_HANDLE_VALUE) return kFileClosed;
+        if (closed_) return kFileClosed;
         LARGE_INTEGER base = {};
         if (origin == STREAM_SEEK_CUR)
             base.QuadPart = static_cast<LONGLONG>(position_);
-        else if (origin == STREAM_SEEK_END && !GetFileSizeEx(file_, &base))
+        else if (origin == STREAM_SEEK_END && !GetFileSizeEx(file_->handle, &base))
             return HRESULT_FROM_WIN32(GetLastError());
         else if (origin != STREAM_SEEK_SET && origin != STREAM_SEEK_END)
             return STG_E_INVALIDFUNCTION;
@@ -157,13 +180,17 @@ class FileStream final : public IStream {
 
     ~FileStream() {
         CloseFile();
-        DeleteCriticalSection(&lock_);
+        EnterCriticalSection(&file_->lock);
+        bool last = --file_->references == 0;
+        LeaveCriticalSection(&file_->lock);
+        if (!last) return;
+        DeleteCriticalSection(&file_->lock);
+        delete file_;
     }
 
     LONG references_ = 1;
-    CRITICAL_SECTION lock_;
-    HANDLE file_;
-    const bool sharesWriting_;
+    SharedHandle *const file_;
+    bool closed_ = false;  // under file_->lock
     ULONGLONG position_ = 0;
 };
 
@@ -201,13 +228,23 @@ FileOpening OpenFileSource(const WCHAR *name, FileSource *source) {
                 return kFileRefused;
         }
     }
-    source->file = new (std::nothrow) FileStream(file, sharesWriting);
-    if (!source->file) CloseHandle(file);
-    return source->file ? kFileOpened : kFileRefused;
+    SharedHandle *shared = new (std::nothrow) SharedHandle{{}, file, sharesWriting, 1, 1};
+    source->file = shared ? new (std::nothrow) FileStream(shared) : nullptr;
+    if (!source->file) {
+        CloseHandle(file);
+        delete shared;
+        return kFileRefused;
+    }
+    InitializeCriticalSection(&shared->lock);
+    return kFileOpened;
 }
 
 DWORD ReadFileSourceAt(const FileSource &source, uint64_t offset, void *buffer, DWORD size) {
     return source.file ? source.file->ReadAt(offset, buffer, size) : 0;
+}
+
+FileSource ShareFileSource(const FileSource &source) {
+    return FileSource{source.file ? source.file->Share() : nullptr};
 }
 
 bool FileSourceSize(const FileSource &source, uint64_t *size) { return source.file && source.file->Size(size); }

@@ -9,9 +9,10 @@
 // has open for writing (a download still arriving, a tag editor's) is read
 // all the same, sharing writing: then that program, and any other, may go
 // on writing it while it plays (sharing cannot be offered to one writer
-// alone); the plug-in itself never writes. The handle is closed when its
-// owner is done, whatever references the runtime still holds to the stream;
-// the stream's calls fail from then on.
+// alone); the plug-in itself never writes. Each owner's stream is cut off
+// from the file when that owner is done, whatever references the runtime
+// still holds to it: the stream's calls fail from then on. The handle is
+// closed with the last owner's.
 #pragma once
 
 #include "asf/asf_header.h"
@@ -48,6 +49,12 @@ enum FileOpening {
 // Opens the file by its UTF-16 name; *source has a file only when the
 // answer is kFileOpened.
 FileOpening OpenFileSource(const WCHAR *name, FileSource *source);
+
+// A second source over the file `source` has open, with a stream of its
+// own that starts at 0, for a second reader of the same file whatever has
+// become of its name since. No file where source has none or is closed,
+// or out of memory.
+FileSource ShareFileSource(const FileSource &source);
 
 // Reads up to `size` bytes at `offset`; gives the count read (0 on an error).
 DWORD ReadFileSourceAt(const FileSource &source, uint64_t offset, void *buffer, DWORD size);

@@ -65,28 +65,6 @@ RuntimeAsk AskOfRuntime(const FileSource &source) {
     return AskOfWine(held);
 }
 
-// Opens the hold's reader, a vouched file's as many times as Wine's
-// runtime may need (kWineOpenTries); each try that fails gives its reader
-// back and makes a new one. False when the open was given up on or not
-// asked: the reader is then none of the caller's business.
-OpenOutcome OpenWithTries(ReaderHold *hold, CreateSyncReaderFn create, const WCHAR *wideName, bool ownFile,
-                          RuntimeAsk ask, const ReaderVisit *visit, HRESULT *lastStatus) {
-    const DWORD start = GetTickCount();
-    for (int tries = 1;; ++tries) {
-        OpenOutcome outcome = OpenBeforeDeadline(hold->reader, ownFile ? &hold->source : nullptr, wideName,
-                                                 ask == kAskRuntimeVouched, visit, lastStatus);
-        if (outcome != kOpenReturned || SUCCEEDED(*lastStatus) || ask != kAskRuntimeVouched ||
-            tries >= kWineOpenTries || GetTickCount() - start >= kWineOpenRetryBudgetMs)
-            return outcome;
-        ReleaseReader(hold);
-        *lastStatus = create(nullptr, WMT_RIGHT_PLAYBACK, &hold->reader);
-        if (FAILED(*lastStatus)) {
-            hold->reader = nullptr;
-            return kOpenReturned;
-        }
-    }
-}
-
 // This thread, told apart from every other: a thread that starts after
 // another ended may get its id, and closing there would undo that new
 // thread's own COM; it never also gets its creation time. No mark (id 0)
@@ -99,6 +77,70 @@ ThreadMark ThisThread() {
 
 bool SameThread(const ThreadMark &a, const ThreadMark &b) {
     return a.id != 0 && a.id == b.id && a.created == b.created;
+}
+
+void EmptyHold(ReaderHold *hold) {
+    hold->reader = nullptr;
+    hold->source = NoFileSource();
+    hold->comInitialized = false;
+    hold->comThread = ThreadMark{0, 0};
+}
+
+// Opens the hold's reader, a vouched file's as many times as Wine's
+// runtime may need (kWineOpenTries), each try after a failed one with a
+// new reader.
+OpenOutcome OpenWithTries(ReaderHold *hold, CreateSyncReaderFn create, const WCHAR *name, RuntimeAsk ask,
+                          const ReaderVisit *visit, HRESULT *lastStatus) {
+    FileSource *file = StreamOf(hold->source) ? &hold->source : nullptr;
+    const DWORD start = GetTickCount();
+    for (int tries = 1;; ++tries) {
+        OpenOutcome outcome =
+            OpenBeforeDeadline(hold->reader, file, name, ask == kAskRuntimeVouched, visit, lastStatus);
+        if (outcome != kOpenReturned || SUCCEEDED(*lastStatus) || ask != kAskRuntimeVouched ||
+            tries >= kWineOpenTries || GetTickCount() - start >= kWineOpenRetryBudgetMs)
+            return outcome;
+        ReleaseReader(hold);
+        *lastStatus = create(nullptr, WMT_RIGHT_PLAYBACK, &hold->reader);
+        if (FAILED(*lastStatus)) {
+            hold->reader = nullptr;
+            return kOpenNotAsked;
+        }
+    }
+}
+
+// Initialises COM on this thread, creates a reader and opens it on
+// hold->source's stream, or by `name` where hold->source has no file.
+OpenOutcome CreateAndOpen(ReaderHold *hold, const WCHAR *name, RuntimeAsk ask, const ReaderVisit *visit,
+                          HRESULT *lastStatus) {
+    // A thread already in the multithreaded apartment answers
+    // RPC_E_CHANGED_MODE: COM is usable, and nothing is to be undone.
+    *lastStatus = CoInitialize(nullptr);
+    hold->comInitialized = SUCCEEDED(*lastStatus);
+    hold->comThread = ThisThread();
+
+    CreateSyncReaderFn create = RuntimeFactory();
+    if (!create) {
+        *lastStatus = HRESULT_FROM_WIN32(ERROR_MOD_NOT_FOUND);
+        return kOpenNotAsked;
+    }
+    *lastStatus = create(nullptr, WMT_RIGHT_PLAYBACK, &hold->reader);
+    if (FAILED(*lastStatus)) {
+        hold->reader = nullptr;
+        return kOpenNotAsked;
+    }
+    // A file that did not open shows itself later as a stream without samples
+    // or a file without attributes. The reader is given back at once: a
+    // reader whose Open failed has nothing to offer.
+    OpenOutcome outcome = OpenWithTries(hold, create, name, ask, visit, lastStatus);
+    if (outcome == kOpenGivenUp) {
+        // The reader is the stuck open's now. Its stream is cut off from the
+        // file, which then stays locked by nobody.
+        hold->reader = nullptr;
+        CloseFileSource(&hold->source);
+    } else if (FAILED(*lastStatus)) {
+        ReleaseReader(hold);
+    }
+    return outcome;
 }
 
 }  // namespace
@@ -115,11 +157,7 @@ bool WideFileName(const char *fileName, WCHAR *wide) {
 }
 
 void OpenReader(const char *fileName, ReaderHold *hold, HRESULT *lastStatus, const ReaderVisit *visit) {
-    hold->reader = nullptr;
-    hold->source = NoFileSource();
-    hold->comInitialized = false;
-    hold->comThread = ThreadMark{0, 0};
-
+    EmptyHold(hold);
     WCHAR wideName[kFileNameUnits];
     if (!WideFileName(fileName, wideName)) {
         *lastStatus = HRESULT_FROM_WIN32(ERROR_FILENAME_EXCED_RANGE);
@@ -139,37 +177,21 @@ void OpenReader(const char *fileName, ReaderHold *hold, HRESULT *lastStatus, con
         *lastStatus = HRESULT_FROM_WIN32(ERROR_BAD_FORMAT);
         return;
     }
+    // The owner reads the header of a file given up on from a handle of
+    // its own.
+    if (CreateAndOpen(hold, wideName, ask, visit, lastStatus) == kOpenGivenUp && ownFile)
+        OpenFileSource(wideName, &hold->source);
+}
 
-    // A thread already in the multithreaded apartment answers
-    // RPC_E_CHANGED_MODE: COM is usable, and nothing is to be undone.
-    *lastStatus = CoInitialize(nullptr);
-    hold->comInitialized = SUCCEEDED(*lastStatus);
-    hold->comThread = ThisThread();
-
-    CreateSyncReaderFn create = RuntimeFactory();
-    if (!create) {
-        *lastStatus = HRESULT_FROM_WIN32(ERROR_MOD_NOT_FOUND);
+void OpenSecondReader(const FileSource &file, ReaderHold *hold, HRESULT *lastStatus) {
+    EmptyHold(hold);
+    hold->source = ShareFileSource(file);
+    if (!StreamOf(hold->source)) {
+        *lastStatus = HRESULT_FROM_WIN32(ERROR_INVALID_HANDLE);
         return;
     }
-    *lastStatus = create(nullptr, WMT_RIGHT_PLAYBACK, &hold->reader);
-    if (FAILED(*lastStatus)) {
-        hold->reader = nullptr;
-        return;
-    }
-    // A file that did not open shows itself later as a stream without samples
-    // or a file without attributes. The reader is given back at once: a
-    // reader whose Open failed has nothing to offer.
-    OpenOutcome outcome = OpenWithTries(hold, create, wideName, ownFile, ask, visit, lastStatus);
-    if (outcome == kOpenGivenUp) {
-        // The reader is the stuck open's now. Its stream is cut off from the
-        // file, which then stays locked by nobody; the owner reads the
-        // header from a handle of its own.
-        hold->reader = nullptr;
-        CloseFileSource(&hold->source);
-        if (ownFile) OpenFileSource(wideName, &hold->source);
-        return;
-    }
-    if (FAILED(*lastStatus)) ReleaseReader(hold);
+    // The runtime opened this file before, for the stream that asks.
+    CreateAndOpen(hold, nullptr, RuntimeIsWine() ? kAskRuntimeVouched : kAskRuntime, nullptr, lastStatus);
 }
 
 void CloseReader(ReaderHold *hold) {

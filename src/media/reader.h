@@ -48,8 +48,13 @@ struct ReaderHold {
 // no reader. Each leaves hold->reader null; the file itself stays
 // open in hold->source until CloseReader, for its owner to read its header.
 // `visit`, where not null, runs once the runtime has opened the file (see
-// ReaderVisit); it may release the reader.
+// ReaderVisit).
 void OpenReader(const char *fileName, ReaderHold *hold, HRESULT *lastStatus, const ReaderVisit *visit = nullptr);
+
+// Opens a reader as OpenReader does, on a second stream over `file`, which
+// another hold has open (ShareFileSource): the same file, however it has
+// been renamed, deleted or replaced since. Never by name.
+void OpenSecondReader(const FileSource &file, ReaderHold *hold, HRESULT *lastStatus);
 
 // Closes and releases the reader alone, leaving the file and COM to
 // CloseReader.

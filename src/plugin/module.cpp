@@ -23,9 +23,10 @@ void VIVU_CDECL DoNothing(void) {}
 int32_t VIVU_CDECL CanHandle(InputModule *, const char *fileName) { return IsPlayableName(fileName) ? 1 : 0; }
 
 // Streams are independent objects and stay usable after this. The readers
-// closed streams left to be closed later are closed before it returns: the
-// player may unload the library next. Here, never while it unloads, under
-// the loader's lock, where the worker that closes them could not end.
+// closed streams left to be closed later are given a moment to close
+// before it returns (retired_readers.h); a worker still closing one keeps
+// the library loaded itself. Here, never while it unloads, under the
+// loader's lock, where that worker could not end.
 void VIVU_CDECL Release(InputModule *module) {
     FinishRetiredReaders();
     free(module);

@@ -5,6 +5,7 @@
 
 #include "media/reader.h"
 #include "wine/wine_runtime.h"
+#include "wine/wine_worker.h"
 
 namespace {
 
@@ -26,50 +27,41 @@ struct OpenJob {
 
 // A worker thread runs one open at a time and then waits a while for the
 // next: a thread made for each open would cost a good file's open more
-// than the bench allows. While it lives it keeps this code loaded.
+// than the bench allows.
 struct Worker {
     HANDLE wake;  // set when `job` holds its next open
     OpenJob *volatile job;
-    HMODULE pin;
 };
 
 const DWORD kWorkerIdleMs = 30000;
 
 volatile LONG gAnyReturned;  // some open in this process came back
-volatile LONG gGivenUpNow;   // opens given up that have not come back
 Worker *volatile gIdle;      // the worker waiting for an open, or null
 
-// The files given up on, newest last; a spin lock guards them (held for a
-// copy only, and free of any API a Windows of old lacks).
+// The files given up on, newest last, under the guards' lock.
 enum { kFilesRemembered = 16 };
 FileIdentity gGivenUpFiles[kFilesRemembered];
 volatile LONG gGivenUpCount;
-volatile LONG gFilesLock;
-
-void LockFiles() {
-    while (InterlockedExchange(&gFilesLock, 1)) Sleep(0);
-}
-void UnlockFiles() { InterlockedExchange(&gFilesLock, 0); }
 
 // Asks the file system only once some file was given up: a good file's
 // open pays nothing for this.
 bool WasGivenUp(const FileSource *source) {
     FileIdentity file;
     if (!source || !InterlockedCompareExchange(&gGivenUpCount, 0, 0) || !IdentifyFileSource(*source, &file)) return false;
-    LockFiles();
+    LockGuards();
     bool found = false;
     for (LONG i = 0; i < gGivenUpCount && i < kFilesRemembered && !found; ++i) found = SameFile(gGivenUpFiles[i], file);
-    UnlockFiles();
+    UnlockGuards();
     return found;
 }
 
 void RememberGivenUp(const FileSource *source) {
     FileIdentity file;
     if (!source || !IdentifyFileSource(*source, &file)) return;
-    LockFiles();
+    LockGuards();
     gGivenUpFiles[gGivenUpCount % kFilesRemembered] = file;
     InterlockedIncrement(&gGivenUpCount);
-    UnlockFiles();
+    UnlockGuards();
 }
 
 void FreeJob(OpenJob *job) {
@@ -100,7 +92,7 @@ bool RunJob(OpenJob *job) {
     job->reader->Close();
     job->reader->Release();
     FreeJob(job);
-    InterlockedDecrement(&gGivenUpNow);
+    UncountStuckReader();
     return false;
 }
 
@@ -116,16 +108,14 @@ bool AwaitNextJob(Worker *self) {
     return true;
 }
 
-DWORD WINAPI RunWorker(void *argument) {
+void RunOpens(void *argument) {
     Worker *self = static_cast<Worker *>(argument);
-    HMODULE pin = self->pin;
     HRESULT com = CoInitializeEx(nullptr, COINIT_MULTITHREADED);
     while (RunJob(self->job) && AwaitNextJob(self)) {
     }
     CloseHandle(self->wake);
     free(self);
     if (SUCCEEDED(com)) CoUninitialize();
-    FreeLibraryAndExitThread(pin, 0);
 }
 
 // Hands the job to the waiting worker, or to a new one; false when no
@@ -142,19 +132,10 @@ bool StartJob(OpenJob *job) {
     if (!worker) return false;
     worker->job = job;
     worker->wake = CreateEventW(nullptr, FALSE, FALSE, nullptr);
-    HANDLE thread = nullptr;
-    if (worker->wake && GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS,
-                                           reinterpret_cast<LPCWSTR>(&RunWorker), &worker->pin)) {
-        thread = CreateThread(nullptr, 0, RunWorker, worker, 0, nullptr);
-        if (!thread) FreeLibrary(worker->pin);
-    }
-    if (!thread) {
-        if (worker->wake) CloseHandle(worker->wake);
-        free(worker);
-        return false;
-    }
-    CloseHandle(thread);
-    return true;
+    if (worker->wake && StartPinnedWorker(RunOpens, worker)) return true;
+    if (worker->wake) CloseHandle(worker->wake);
+    free(worker);
+    return false;
 }
 
 OpenJob *NewJob(IWMSyncReader *reader, IStream *stream, const WCHAR *name, const ReaderVisit *visit) {
@@ -185,8 +166,8 @@ OpenOutcome OpenBeforeDeadline(IWMSyncReader *reader, const FileSource *file, co
         return kOpenReturned;
     }
     *status = kGivenUp;
-    LONG outstanding = InterlockedCompareExchange(&gGivenUpNow, 0, 0);
-    if (outstanding >= (vouched ? kMostOpensOutstanding : kMostOpensGivenUp) || WasGivenUp(file))
+    LONG stuck = StuckReaders();
+    if (stuck >= (vouched ? kMostOpensOutstanding : kMostOpensGivenUp) || WasGivenUp(file))
         return kOpenNotAsked;
     OpenJob *job = NewJob(reader, stream, name, visit);
     if (!job || !StartJob(job)) {
@@ -198,7 +179,7 @@ OpenOutcome OpenBeforeDeadline(IWMSyncReader *reader, const FileSource *file, co
     DWORD deadline = InterlockedCompareExchange(&gAnyReturned, 0, 0) ? kOpenDeadlineMs : kFirstOpenDeadlineMs;
     if (WaitForSingleObject(job->returned, deadline) != WAIT_OBJECT_0 &&
         InterlockedCompareExchange(&job->state, kAbandoned, kRunning) == kRunning) {
-        InterlockedIncrement(&gGivenUpNow);
+        CountStuckReader();
         RememberGivenUp(file);
         return kOpenGivenUp;
     }

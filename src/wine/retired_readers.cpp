@@ -3,6 +3,7 @@
 #include <stdlib.h>
 
 #include "wine/wine_runtime.h"
+#include "wine/wine_worker.h"
 
 namespace {
 
@@ -12,13 +13,14 @@ const uint32_t kWinePieceBytes = 16384;
 struct Retired {
     ReaderHold hold;
     uint32_t lastPiece;
+    DWORD retiredAt;  // GetTickCount when retired: its budget runs from here
     Retired *next;
 };
 
-// The readers waiting for the worker, oldest first. `idle` is set exactly
-// while none waits and no worker runs; both change only under the lock.
+// The readers waiting for the worker, oldest first, under the guards' lock.
+// `idle` is set exactly while no reader waits or is being read on; the
+// worker may still be on its way out then.
 struct RetiredQueue {
-    CRITICAL_SECTION lock;
     Retired *first;
     Retired *last;
     bool working;
@@ -36,7 +38,6 @@ RetiredQueue *TheQueue() {
             free(made);
             return static_cast<RetiredQueue *>(nullptr);
         }
-        InitializeCriticalSection(&made->lock);
         return made;
     }();
     return queue;
@@ -56,13 +57,27 @@ uint32_t DropNextPiece(IWMSyncReader *reader) {
     return length;
 }
 
-// The worker: settles and closes the queue's readers until none is left,
-// then ends, giving back the reference that kept the library loaded for it
-// (the player may unload it as soon as the module's Release returns).
-DWORD WINAPI SettleRetired(void *library) {
+// Reads the reader on within budgetMs and closes it with its file; one
+// that still keeps a rest is kept, never closed (its Close would abort the
+// process), its stream cut off from the file.
+void CloseOrKeep(ReaderHold *hold, uint32_t lastPiece, uint32_t budgetMs) {
+    if (!SettleReader(hold->reader, &lastPiece, budgetMs)) {
+        hold->reader = nullptr;
+        CountStuckReader();
+    }
+    CloseReader(hold);
+}
+
+uint32_t BudgetLeft(const Retired &retired) {
+    DWORD spent = GetTickCount() - retired.retiredAt;
+    return spent < kRetiredSettleMs ? kRetiredSettleMs - spent : 0;
+}
+
+// The worker: reads on and closes the queue's readers until none is left.
+void SettleRetired(void *) {
     RetiredQueue *queue = TheQueue();
     for (;;) {
-        EnterCriticalSection(&queue->lock);
+        LockGuards();
         Retired *retired = queue->first;
         if (retired) {
             queue->first = retired->next;
@@ -71,30 +86,11 @@ DWORD WINAPI SettleRetired(void *library) {
             queue->working = false;
             SetEvent(queue->idle);
         }
-        LeaveCriticalSection(&queue->lock);
-        if (!retired) break;
-        SettleReader(retired->hold.reader, &retired->lastPiece, INFINITE);
-        CloseReader(&retired->hold);
+        UnlockGuards();
+        if (!retired) return;
+        CloseOrKeep(&retired->hold, retired->lastPiece, BudgetLeft(*retired));
         free(retired);
     }
-    FreeLibraryAndExitThread(static_cast<HMODULE>(library), 0);
-    return 0;
-}
-
-// Called under the queue's lock.
-bool StartWorker(RetiredQueue *queue) {
-    HMODULE library;
-    if (!GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS, reinterpret_cast<LPCWSTR>(&SettleRetired),
-                            &library))
-        return false;
-    HANDLE thread = CreateThread(nullptr, 0, SettleRetired, library, 0, nullptr);
-    if (!thread) {
-        FreeLibrary(library);
-        return false;
-    }
-    CloseHandle(thread);
-    queue->working = true;
-    return true;
 }
 
 // False when there is no worker to be had.
@@ -102,15 +98,16 @@ bool HandToWorker(const ReaderHold &hold, uint32_t lastPiece) {
     RetiredQueue *queue = TheQueue();
     Retired *retired = queue ? static_cast<Retired *>(malloc(sizeof(Retired))) : nullptr;
     if (!retired) return false;
-    *retired = Retired{hold, lastPiece, nullptr};
-    EnterCriticalSection(&queue->lock);
-    bool queued = queue->working || StartWorker(queue);
+    *retired = Retired{hold, lastPiece, GetTickCount(), nullptr};
+    LockGuards();
+    bool queued = queue->working || StartPinnedWorker(SettleRetired, nullptr);
     if (queued) {
         (queue->last ? queue->last->next : queue->first) = retired;
         queue->last = retired;
+        queue->working = true;
         ResetEvent(queue->idle);
     }
-    LeaveCriticalSection(&queue->lock);
+    UnlockGuards();
     if (!queued) free(retired);
     return queued;
 }
@@ -122,30 +119,30 @@ bool MayKeepRest(uint32_t lastPiece) { return lastPiece == kWinePieceBytes && Ru
 bool SettleReader(IWMSyncReader *reader, uint32_t *lastPiece, uint32_t budgetMs) {
     const DWORD start = GetTickCount();
     while (MayKeepRest(*lastPiece)) {
-        if (budgetMs != INFINITE && GetTickCount() - start >= budgetMs) return false;
+        if (GetTickCount() - start >= budgetMs) return false;
         *lastPiece = DropNextPiece(reader);
     }
     return true;
 }
 
 void RetireReader(ReaderHold *hold, uint32_t lastPiece) {
-    if (hold->reader && MayKeepRest(lastPiece)) {
-        // The reader is Wine's, which keeps no tie to the apartment it was
-        // made in: the worker closes it without COM of its own.
-        UndoReaderCom(hold);
-        if (HandToWorker(*hold, lastPiece)) {
-            hold->reader = nullptr;
-            hold->source = NoFileSource();
-            return;
-        }
-        // Without a worker the player waits.
-        SettleReader(hold->reader, &lastPiece, INFINITE);
+    if (!hold->reader || !MayKeepRest(lastPiece)) {
+        CloseReader(hold);
+        return;
     }
-    CloseReader(hold);
+    // The reader is Wine's, which keeps no tie to the apartment it was
+    // made in: the worker closes it without COM of its own.
+    UndoReaderCom(hold);
+    if (HandToWorker(*hold, lastPiece)) {
+        hold->reader = nullptr;
+        hold->source = NoFileSource();
+        return;
+    }
+    CloseOrKeep(hold, lastPiece, kRetiredSettleMs);
 }
 
 void FinishRetiredReaders() {
     if (!RuntimeIsWine()) return;
     RetiredQueue *queue = TheQueue();
-    if (queue) WaitForSingleObject(queue->idle, INFINITE);
+    if (queue) WaitForSingleObject(queue->idle, kReleaseWaitMs);
 }

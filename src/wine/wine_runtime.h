@@ -3,7 +3,8 @@
 //
 // Wine's runtime (over GStreamer) has faults of its own that the plug-in
 // works around; on Windows none of those workarounds may change anything.
-// Wine's ntdll exports wine_get_version, Windows' never does.
+// Wine's ntdll exports wine_get_version, Windows' never does. It goes with
+// the last of those workarounds.
 #pragma once
 
 #include "asf/asf_header.h"

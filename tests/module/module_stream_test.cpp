@@ -419,21 +419,81 @@ TEST_F(WinePiecesTest, ASeekMidSampleLandsExactlyWithNothingKept) {
 // Samples of exactly 32,768 bytes come as two pieces of 16,384: no piece
 // shows where a sample ends, and at 20 ms a piece the reader cannot be read
 // on to the end within a seek. A fresh reader goes on from the position;
-// the old one is read on and closed meanwhile, before the module's Release
-// returns.
+// the old one is read on and closed meanwhile on another thread.
 TEST_F(WinePiecesTest, ASeekThatCannotSettleInTimeGoesOnFromAFreshReader) {
-    DefineFile(kSong, std::vector<uint32_t>(40, 32768));
+    std::string path = ScratchPath("fresh.wma");
+    std::ofstream(path, std::ios::binary) << "ID3" << std::string(200, 'f');
+    DefineFile(path, std::vector<uint32_t>(40, 32768));
     Standin_SetFailures(kWinePieces | kSlowSamples);
-    DecodeStream *stream = Open(kSong);
+    DecodeStream *stream = Open(path);
     const uint8_t *data;
     ASSERT_EQ(Read(stream, &data), 16384u);
     ASSERT_EQ(Seek(stream, 300), 300);
     ReleaseModule();
+    for (int wait = 0; wait < 500 && LiveReaders() > 1; ++wait) Sleep(10);
     EXPECT_EQ(LiveReaders(), 1);
     EXPECT_EQ(Record().readersCreated, 2);
     Standin_SetFailures(kWinePieces);
     EXPECT_TRUE(ReadAll(stream, SamplesFrom(30, 40, 32768), nullptr));
     EXPECT_EQ(Record().keptRestsMet, 0);
+}
+
+// The fresh reader reads the file the stream holds, never its name: the
+// file renamed meanwhile plays on from the position.
+TEST_F(WinePiecesTest, ASeeksFreshReaderReadsTheFileRenamedSincePlayStarted) {
+    std::string path = ScratchPath("before.wma"), renamed = ScratchPath("after.wma");
+    std::ofstream(path, std::ios::binary) << "ID3" << std::string(200, 'm');
+    DeleteFileA(renamed.c_str());
+    DefineFile(path, std::vector<uint32_t>(40, 32768));
+    DefineFile(renamed, std::vector<uint32_t>(40, 32768));  // where the stand-in finds the bytes now
+    Standin_SetFailures(kWinePieces | kSlowSamples);
+    DecodeStream *stream = Open(path);
+    const uint8_t *data;
+    ASSERT_EQ(Read(stream, &data), 16384u);
+    ASSERT_TRUE(MoveFileA(path.c_str(), renamed.c_str()));
+    ASSERT_EQ(Seek(stream, 300), 300);
+    Standin_SetFailures(kWinePieces);
+    EXPECT_TRUE(ReadAll(stream, SamplesFrom(30, 40, 32768), nullptr));
+    EXPECT_EQ(Record().streamOpens, 2);
+    EXPECT_EQ(Record().opens, 0) << "the fresh reader opened the file by name";
+}
+
+// Where no fresh reader can be had (here the runtime refuses a second
+// open), a seek that cannot settle ends the stream there rather than
+// decode the rest of the file.
+TEST_F(WinePiecesTest, ASeekWithNoWayOnEndsTheStreamWithoutDecodingTheFile) {
+    DefineFile(kSong, std::vector<uint32_t>(1000, 32768));  // 2,000 pieces of 20 ms
+    Standin_SetFailures(kWinePieces | kSlowSamples);
+    DecodeStream *stream = Open(kSong);
+    const uint8_t *data;
+    ASSERT_EQ(Read(stream, &data), 16384u);
+    Standin_SetFailures(kWinePieces | kSlowSamples | kFailOpen);
+    DWORD start = GetTickCount();
+    EXPECT_EQ(Seek(stream, 3000), 0);
+    EXPECT_LT(GetTickCount() - start, 3000u);
+    EXPECT_EQ(Read(stream, &data), 0u);
+    Standin_SetFailures(kWinePieces);
+}
+
+// Buffers of whole pieces never show that the reader keeps nothing: a long
+// file stopped early is kept past its budget, never closed, its file let go.
+TEST_F(WinePiecesTest, ReleaseReturnsWhileAStoppedLongFileIsReadOn) {
+    std::string path = ScratchPath("long.wma");
+    std::ofstream(path, std::ios::binary) << "ID3" << std::string(200, 'l');
+    DefineFile(path, std::vector<uint32_t>(1000, 32768));  // 2,000 pieces of 20 ms
+    Standin_SetFailures(kWinePieces | kSlowSamples);
+    DecodeStream *stream = Open(path);
+    const uint8_t *data;
+    ASSERT_EQ(Read(stream, &data), 16384u);
+    Close(stream);
+    DWORD start = GetTickCount();
+    ReleaseModule();
+    EXPECT_LT(GetTickCount() - start, 3000u) << "Release waited for the file's decode";
+    for (int wait = 0; wait < 1000 && !NobodyHasOpen(path); ++wait) Sleep(10);
+    EXPECT_TRUE(NobodyHasOpen(path));
+    EXPECT_EQ(Record().closes + Record().keptRestsMet, 0);
+    ++readersAtStart_;  // the kept reader is the runtime's for the process's life
+    Standin_SetFailures(0);
 }
 
 // A player stops mid-sample: the reader is read on before its Close, by
