@@ -27,9 +27,14 @@ fi
 trap '[ -z "$busy" ] || kill $busy 2>/dev/null; rm -rf "$work"' EXIT
 trap 'exit 143' INT TERM
 winpath() { printf 'Z:%s\n' "$1" | tr / '\\'; }
-# Nothing after the header object, cut at its own size (bytes 16 to 23).
-head -c "$(od -An -tu8 -j16 -N8 "$media/stereo44.wma" | tr -d ' ')" "$media/stereo44.wma" >"$work/header-only.wma"
-for file in "$folder"/*.wma "$work/header-only.wma" truncated empty random cut-3-packets cut-100-bytes zero-tail \
+# Nothing after the header object, as long as its own size says (bytes 16
+# to 23); and downloads cut off inside their first data packet, each a file
+# the runtime may wait on for ever.
+header=$(od -An -tu8 -j16 -N8 "$media/long60.wma" | tr -d ' ')
+for bytes in 0 50 200 400 800 1600 2400; do
+    head -c $((header + bytes)) "$media/long60.wma" >"$work/cut-header-$bytes.wma"
+done
+for file in "$folder"/*.wma "$work"/cut-header-*.wma truncated empty random cut-3-packets cut-100-bytes zero-tail \
     shifted vbr-cut-half video-only mp3-named wave-named; do
     case $file in /*) winpath "$file" ;; *) winpath "$media/$file.wma" ;; esac
 done >"$work/playlist.txt"
