@@ -31,7 +31,7 @@ winpath() { printf 'Z:%s\n' "$1" | tr / '\\'; }
 # to 23); and downloads cut off inside their first data packet, each a file
 # the runtime may wait on for ever.
 header=$(od -An -tu8 -j16 -N8 "$media/long60.wma" | tr -d ' ')
-for bytes in 0 50 200 400 800 1600 2400; do
+for bytes in 0 50 200 400 800 1200 1600 2000 2400; do
     head -c $((header + bytes)) "$media/long60.wma" >"$work/cut-header-$bytes.wma"
 done
 for file in "$folder"/*.wma "$work"/cut-header-*.wma truncated empty random cut-3-packets cut-100-bytes zero-tail \
