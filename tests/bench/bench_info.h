@@ -7,3 +7,7 @@
 
 // A BenchExit status.
 int InfoAgainstRuntime(const std::string &mediaDir);
+
+// The library scan (bench_scan.cpp): GetFileInfo on every file of the media
+// folder against reading what a query needs of each. A BenchExit status.
+int LibraryScanAgainstReads(const std::string &mediaDir);
