@@ -5,8 +5,8 @@
 #pragma once
 
 #define VIVU_VERSION_MAJOR 0
-#define VIVU_VERSION_MINOR 9
-#define VIVU_VERSION_PATCH 1
+#define VIVU_VERSION_MINOR 10
+#define VIVU_VERSION_PATCH 0
 
 #define VIVU_TEXT_OF(number) #number
 #define VIVU_TEXT(number) VIVU_TEXT_OF(number)
