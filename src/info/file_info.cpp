@@ -211,7 +211,7 @@ void AskRuntime(void *context, IWMSyncReader *reader) {
 // its header holds (nothing, where it is no ASF) is stored.
 bool AnswerFromFile(const char *fileName, Query *query) {
     WCHAR wide[kFileNameUnits];
-    if (!RuntimeIsWine() || !WideFileName(fileName, wide)) return false;
+    if (!WideFileName(fileName, wide) || !RuntimeIsWinesOwn()) return false;
     if (OpenFileSource(wide, &query->hold.source) != kFileOpened) {
         CloseFileSource(&query->hold.source);
         return false;

@@ -59,7 +59,7 @@ RuntimeAsk AskOfRuntime(const FileSource &source) {
     uint64_t size;
     if (!StartsAsAsf(first, count)) return kAskRuntime;
     if (!FileSourceSize(source, &size) || !CanStartAsfFile(first, count, size)) return kAskNothing;
-    if (!RuntimeIsWine()) return kAskRuntime;
+    if (!RuntimeIsWinesOwn()) return kAskRuntime;
     AsfHeld held;
     ReadAsfFile(source, IgnoreAttribute, nullptr, &held);
     return AskOfWine(held);
@@ -145,6 +145,15 @@ OpenOutcome CreateAndOpen(ReaderHold *hold, const WCHAR *name, RuntimeAsk ask, c
 
 }  // namespace
 
+bool RuntimeIsWinesOwn() {
+    CreateSyncReaderFn factory = RuntimeIsWine() ? RuntimeFactory() : nullptr;
+    HMODULE runtime;
+    return factory &&
+           GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                              reinterpret_cast<LPCWSTR>(factory), &runtime) &&
+           IsWineBuiltin(runtime);
+}
+
 void ReleaseReader(ReaderHold *hold) {
     if (!hold->reader) return;
     hold->reader->Close();
@@ -191,7 +200,7 @@ void OpenSecondReader(const FileSource &file, ReaderHold *hold, HRESULT *lastSta
         return;
     }
     // The runtime opened this file before, for the stream that asks.
-    CreateAndOpen(hold, nullptr, RuntimeIsWine() ? kAskRuntimeVouched : kAskRuntime, nullptr, lastStatus);
+    CreateAndOpen(hold, nullptr, RuntimeIsWinesOwn() ? kAskRuntimeVouched : kAskRuntime, nullptr, lastStatus);
 }
 
 void CloseReader(ReaderHold *hold) {

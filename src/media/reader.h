@@ -21,6 +21,10 @@ enum { kFileNameUnits = 1024 };
 // not fit.
 bool WideFileName(const char *fileName, WCHAR *wide);
 
+// True where the media runtime is Wine's own (wine/wine_runtime.h). Loads
+// the runtime, as the first open would; false where there is none.
+bool RuntimeIsWinesOwn();
+
 // A thread by its id and its creation time (100-ns units).
 struct ThreadMark {
     DWORD id;  // 0: no mark

@@ -1,5 +1,6 @@
 #include "wine/wine_runtime.h"
 
+#include <string.h>
 #include <windows.h>
 
 bool RuntimeIsWine() {
@@ -10,6 +11,12 @@ bool RuntimeIsWine() {
         return ntdll && GetProcAddress(ntdll, "wine_get_version") != nullptr;
     }();
     return wine;
+}
+
+bool IsWineBuiltin(const void *base) {
+    static const char kSignature[] = "Wine builtin DLL";
+    return base && memcmp(static_cast<const char *>(base) + sizeof(IMAGE_DOS_HEADER), kSignature,
+                          sizeof(kSignature) - 1) == 0;
 }
 
 RuntimeAsk AskOfWine(const AsfHeld &held) {

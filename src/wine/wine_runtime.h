@@ -12,6 +12,13 @@
 // True under Wine. Asked once and kept for the process's life.
 bool RuntimeIsWine();
 
+// True when the module loaded at `base` is one of Wine's own builtin DLLs
+// (its DOS stub says so), not a native DLL Wine was told to prefer. What
+// only Wine's media runtime gets (AskOfWine, a query answered from the file)
+// asks this of the runtime loaded: a native runtime under Wine lists its
+// attributes and opens files as Windows' does.
+bool IsWineBuiltin(const void *base);
+
 // What the runtime is asked of a file the plug-in holds open.
 enum RuntimeAsk {
     kAskRuntime,  // the runtime's to play or refuse: Windows', or content the plug-in cannot judge
