@@ -56,8 +56,9 @@ TEST(PublicMedia, EachFileIsDescribedAndPlayedAsItHolds) {
         if (run.exitCode == -1) run = RunChild(CommandLine(OwnProgramPath(), {"--play", copy}), kFileTimeoutMs);
         std::istringstream report(run.out);
         std::string word, title;
-        unsigned shownMs = 0, bytes = 0, free = 0;
-        bool finished = run.exitCode == 0 && (report >> word >> shownMs >> word >> bytes >> word >> free >> word) &&
+        unsigned shownMs = 0, bytes = 0, free = 0, bytesPerSecond = 0;
+        bool finished = run.exitCode == 0 &&
+                        (report >> word >> shownMs >> word >> bytes >> word >> bytesPerSecond >> word >> free >> word) &&
                         std::getline(report >> std::ws, title);
         printf("%s: header %ld ms, ffmpeg %ld ms, shows %u ms, plays %u bytes, title \"%s\"\n", name.c_str(), headerMs,
                decodedMs, shownMs, bytes, title.c_str());
@@ -65,6 +66,14 @@ TEST(PublicMedia, EachFileIsDescribedAndPlayedAsItHolds) {
         EXPECT_EQ(free, 1u) << name << " is still held";
         if (headerMs >= 0 && decodedMs >= 0) {
             EXPECT_TRUE(ShowsItsLength(shownMs, headerMs, decodedMs)) << name << " shows " << shownMs;
+        }
+        // Played in the format the query told, the sound lasts what ffmpeg
+        // decodes, give or take a decoder's edges; a rate, a channel count
+        // or a sample width the stream does not deliver is off by a tenth
+        // or more.
+        if (decodedMs >= 1000 && bytes > 0) {
+            double playedMs = 1000.0 * bytes / bytesPerSecond;
+            EXPECT_NEAR(playedMs / decodedMs, 1.0, 0.08) << name << " plays " << playedMs << " ms as the query told";
         }
         EXPECT_EQ(title, ExpectedTitle(name)) << name;
         DeleteFileA(copy.c_str());
@@ -85,7 +94,8 @@ int main(int argc, char **argv) {
         FileInfo info = Describe(module, argv[2]);
         uint64_t bytes = DecodeFile(module, argv[2]).bytes;
         module->ops->Release(module);
-        printf("duration %u bytes %llu free %d title %s\n", info.durationMs, static_cast<unsigned long long>(bytes),
+        printf("duration %u bytes %llu per-second %d free %d title %s\n", info.durationMs,
+               static_cast<unsigned long long>(bytes), info.sampleRate * info.channels * info.bitsPerSample / 8,
                NobodyHasOpen(argv[2]) ? 1 : 0, info.title);
         return 0;
     }
