@@ -26,8 +26,7 @@ void UnlockGuards();
 // Readers the runtime may never give back, each keeping some 4 of Wine's
 // threads and 12 to 14 MB of address space: opens given up that have not
 // come back, and retired readers that did not settle in time. The open
-// deadline asks the runtime nothing more while kMostOpensGivenUp of them
-// are kept.
+// deadline bounds how many may be kept (open_deadline.h).
 void CountStuckReader();
 void UncountStuckReader();  // a given-up open came back after all
 LONG StuckReaders();
