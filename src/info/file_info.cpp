@@ -159,17 +159,14 @@ struct Query {
     bool asked;
 };
 
-// The format a stream on the file will deliver, as the stream asks for it;
-// the default where the runtime gives none.
-void DescribeFormat(IWMSyncReader *reader, FileInfo *info) {
+// The format a stream on the file will deliver; the default where none is
+// known.
+void WriteFormat(const AudioOutput &audio, FileInfo *info) {
     info->seekable = 1;
     info->reserved = 0;
     info->sampleRate = kDefaultSampleRate;
     info->channels = kDefaultChannels;
     info->bitsPerSample = kDefaultBitsPerSample;
-    if (!reader) return;
-    AudioOutput audio;
-    ChooseAudioOutput(reader, &audio);
     if (!audio.pcm) return;
     info->sampleRate = static_cast<int32_t>(audio.sampleRate);
     info->channels = audio.channels;
@@ -195,7 +192,9 @@ void AskRuntime(void *context, IWMSyncReader *reader) {
     Query *query = static_cast<Query *>(context);
     query->status = S_OK;
     query->header = reader ? HeaderViewOf(reader, &query->status) : nullptr;
-    DescribeFormat(reader, query->into.info);
+    AudioOutput audio = AudioOutput();
+    if (reader) ChooseAudioOutput(reader, &audio);  // as the stream asks for it
+    WriteFormat(audio, query->into.info);
     query->held = ReadAttributesAndData(query, &query->status);
     if (query->header) query->header->Release();
     query->header = nullptr;
@@ -218,18 +217,13 @@ bool AnswerFromFile(const char *fileName, Query *query) {
     }
     ReadFileHeader(query->hold.source, &query->into, &query->held);
     RuntimeAsk ask = AskOfWine(query->held);
-    AudioOutput audio;
+    AudioOutput audio = AudioOutput();
     bool declared = ask == kAskRuntimeVouched && DeclaredPcm(query->held, &audio);
     if (ask != kAskNothing && !declared) {
         CloseFileSource(&query->hold.source);
         return false;
     }
-    DescribeFormat(nullptr, query->into.info);
-    if (declared) {
-        query->into.info->sampleRate = static_cast<int32_t>(audio.sampleRate);
-        query->into.info->channels = audio.channels;
-        query->into.info->bitsPerSample = audio.bitsPerSample;
-    }
+    WriteFormat(audio, query->into.info);
     return true;
 }
 
